@@ -1,0 +1,163 @@
+#include "commands.h"
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+
+namespace kavro_sim {
+
+namespace {
+
+std::optional<long> ParseNumber(const std::string& text, long min, long max) {
+    if (text.empty())
+        return std::nullopt;
+    errno = 0;
+    char* end = nullptr;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || value < min || value > max)
+        return std::nullopt;
+    return value;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+std::string Ok(const std::string& value = {}) {
+    return value.empty() ? "ok" : "ok " + value;
+}
+
+}  // namespace
+
+std::string ToHex(const std::string& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(bytes.size() * 2);
+    for (const unsigned char c : bytes) {
+        hex.push_back(digits[c >> 4]);
+        hex.push_back(digits[c & 0x0f]);
+    }
+    return hex;
+}
+
+std::optional<std::string> FromHex(const std::string& hex) {
+    if (hex.size() % 2 != 0)
+        return std::nullopt;
+    std::string bytes;
+    bytes.reserve(hex.size() / 2);
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+        const int high = HexDigit(hex[i]);
+        const int low = HexDigit(hex[i + 1]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        bytes.push_back(static_cast<char>(high * 16 + low));
+    }
+    return bytes;
+}
+
+CommandLine SplitCommand(const std::string& line) {
+    const std::size_t space = line.find(' ');
+    if (space == std::string::npos)
+        return {line, {}};
+    return {line.substr(0, space), line.substr(space + 1)};
+}
+
+bool IsControllerCommand(const std::string& verb) {
+    static const char* const verbs[] = {
+        "switches", "switches-hex", "serial", "serial-hex", "delay", "silent", "silent-after",
+        "answer", "eol", "send", "hangup", "received", "clear-received", "count", "opened"};
+    for (const char* known : verbs) {
+        if (verb == known)
+            return true;
+    }
+    return false;
+}
+
+std::optional<std::string> RunControllerCommand(AttachedController& target, const CommandLine& command) {
+    Controller& logic = target.Logic();
+    const std::string& verb = command.verb;
+    const std::string& arg = command.argument;
+
+    if (verb == "switches") {
+        if (arg.empty() || arg.find(' ') != std::string::npos)
+            return "err switches takes one word; use switches-hex for other bytes";
+        logic.SetSwitches(arg);
+        return Ok();
+    }
+    if (verb == "switches-hex" || verb == "serial-hex" || verb == "send") {
+        const std::optional<std::string> bytes = FromHex(arg);
+        if (!bytes)
+            return "err bad hex: " + arg;
+        if (verb == "switches-hex")
+            logic.SetSwitches(*bytes);
+        else if (verb == "serial-hex")
+            logic.SetSerial(*bytes);
+        else if (!target.SendRaw(*bytes))
+            return "err the port is not open, bytes dropped";
+        return Ok();
+    }
+    if (verb == "serial") {
+        logic.SetSerial(arg);
+        return Ok();
+    }
+    if (verb == "delay") {
+        const std::optional<long> ms = ParseNumber(arg, 0, 24L * 3600 * 1000);
+        if (!ms)
+            return "err delay wants milliseconds: " + arg;
+        logic.SetDelay(std::chrono::milliseconds(*ms));
+        return Ok();
+    }
+    if (verb == "silent") {
+        logic.Silence();
+        return Ok();
+    }
+    if (verb == "silent-after") {
+        const std::optional<long> count = ParseNumber(arg, 0, LONG_MAX);
+        if (!count)
+            return "err silent-after wants a count: " + arg;
+        logic.SilenceAfter(*count);
+        return Ok();
+    }
+    if (verb == "answer") {
+        logic.Resume();
+        return Ok();
+    }
+    if (verb == "eol") {
+        if (arg == "cr")
+            logic.SetCrLf(false);
+        else if (arg == "crlf")
+            logic.SetCrLf(true);
+        else
+            return "err eol is cr or crlf";
+        return Ok();
+    }
+    if (verb == "hangup") {
+        target.Hangup();
+        return Ok();
+    }
+    if (verb == "received")
+        return Ok(ToHex(logic.ReceivedLog()));
+    if (verb == "clear-received") {
+        logic.ClearReceived();
+        return Ok();
+    }
+    if (verb == "count") {
+        if (arg == "swin")
+            return Ok(std::to_string(logic.SwinCount()));
+        if (arg == "readsn")
+            return Ok(std::to_string(logic.ReadsnCount()));
+        return "err count swin or count readsn";
+    }
+    if (verb == "opened")
+        return Ok(target.Opened() ? "1" : "0");
+    return std::nullopt;
+}
+
+}  // namespace kavro_sim

@@ -1,0 +1,99 @@
+#include "controller.h"
+
+#include <algorithm>
+
+namespace kavro_sim {
+
+namespace {
+
+// The real commands are a few bytes long; anything much longer is noise and
+// only needs to be recognised as "not a command".
+constexpr std::size_t kMaxLine = 256;
+
+// A runaway writer must not eat the machine; tests look at far less.
+constexpr std::size_t kMaxLog = 16 * 1024 * 1024;
+
+}  // namespace
+
+Controller::Controller() = default;
+
+void Controller::Receive(const char* data, std::size_t size, Clock::time_point now) {
+    if (received_.size() < kMaxLog)
+        received_.append(data, std::min(size, kMaxLog - received_.size()));
+
+    for (std::size_t i = 0; i < size; ++i) {
+        const char c = data[i];
+        if (c == '\n')
+            continue;
+        if (c == '\r') {
+            CompleteLine(now);
+            continue;
+        }
+        if (line_.size() < kMaxLine)
+            line_.push_back(c);
+        else
+            lineOverflow_ = true;
+    }
+}
+
+void Controller::CompleteLine(Clock::time_point now) {
+    const bool overflow = lineOverflow_;
+    std::string line;
+    line.swap(line_);
+    lineOverflow_ = false;
+    if (overflow)
+        return;
+
+    // The command must be the whole line: leading noise makes it unknown,
+    // and unknown lines get no answer at all.
+    if (line == "?swin") {
+        ++swinCount_;
+        Schedule(switches_, now);
+    } else if (line == "?readsn") {
+        ++readsnCount_;
+        Schedule(serial_, now);
+    }
+}
+
+void Controller::Schedule(const std::string& payload, Clock::time_point now) {
+    if (answerBudget_) {
+        if (*answerBudget_ == 0)
+            return;
+        --*answerBudget_;
+    }
+    // The device answers one command after the other, so a shorter delay
+    // set later must not let a newer answer overtake an older one.
+    Clock::time_point due = now + delay_;
+    if (!pending_.empty())
+        due = std::max(due, pending_.back().due);
+    pending_.push_back({due, payload + (crlf_ ? "\r\n" : "\r")});
+}
+
+std::string Controller::TakeDue(Clock::time_point now) {
+    std::string out;
+    while (!pending_.empty() && pending_.front().due <= now) {
+        out += pending_.front().bytes;
+        pending_.pop_front();
+        ++answeredCount_;
+    }
+    return out;
+}
+
+std::optional<Clock::time_point> Controller::NextDue() const {
+    if (pending_.empty())
+        return std::nullopt;
+    return pending_.front().due;
+}
+
+void Controller::Silence() {
+    answerBudget_ = 0;
+    pending_.clear();
+}
+
+void Controller::ClearReceived() {
+    received_.clear();
+    swinCount_ = 0;
+    readsnCount_ = 0;
+}
+
+}  // namespace kavro_sim

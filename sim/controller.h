@@ -1,0 +1,76 @@
+// The controller's side of the conversation: it collects command lines from
+// the bytes the tool sends and schedules the answer lines. No I/O here; the
+// caller feeds received bytes and collects whatever has fallen due.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <deque>
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace kavro_sim {
+
+using Clock = std::chrono::steady_clock;
+
+class Controller {
+public:
+    Controller();
+
+    // Bytes that arrived from the tool at `now`.
+    void Receive(const char* data, std::size_t size, Clock::time_point now);
+
+    // Answer bytes whose time has come, in the order they were scheduled.
+    std::string TakeDue(Clock::time_point now);
+    std::optional<Clock::time_point> NextDue() const;
+
+    void SetSwitches(std::string chars) { switches_ = std::move(chars); }
+    const std::string& Switches() const { return switches_; }
+    void SetSerial(std::string text) { serial_ = std::move(text); }
+    const std::string& Serial() const { return serial_; }
+    void SetDelay(std::chrono::milliseconds delay) { delay_ = delay; }
+    std::chrono::milliseconds Delay() const { return delay_; }
+    void SetCrLf(bool crlf) { crlf_ = crlf; }
+    bool CrLf() const { return crlf_; }
+
+    // Silent drops answers already scheduled too: "from now" means nothing
+    // more goes out, whatever was asked before.
+    void Silence();
+    // The next `count` commands are answered, later ones are not.
+    void SilenceAfter(long count) { answerBudget_ = count; }
+    void Resume() { answerBudget_.reset(); }
+    bool Silent() const { return answerBudget_ && *answerBudget_ == 0; }
+
+    const std::string& ReceivedLog() const { return received_; }
+    long SwinCount() const { return swinCount_; }
+    long ReadsnCount() const { return readsnCount_; }
+    long AnsweredCount() const { return answeredCount_; }
+    void ClearReceived();
+
+private:
+    void CompleteLine(Clock::time_point now);
+    void Schedule(const std::string& payload, Clock::time_point now);
+
+    struct Answer {
+        Clock::time_point due;
+        std::string bytes;
+    };
+
+    std::string switches_ = "00000000";
+    std::string serial_;
+    std::chrono::milliseconds delay_{0};
+    bool crlf_ = false;
+    std::optional<long> answerBudget_;  // empty: answer everything
+
+    std::string line_;
+    bool lineOverflow_ = false;
+    std::deque<Answer> pending_;
+
+    std::string received_;
+    long swinCount_ = 0;
+    long readsnCount_ = 0;
+    long answeredCount_ = 0;
+};
+
+}  // namespace kavro_sim
