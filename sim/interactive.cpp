@@ -193,11 +193,13 @@ void Session::OnInputLine(const std::string& line) {
 }
 
 void Session::Note(const std::string& text) {
-    if (keys_)
+    if (keys_) {
         std::printf("\r\033[K%s\n", text.c_str());
-    else
+        ShowStatus(Clock::now(), true);
+    } else {
         std::printf("%s\n", text.c_str());
-    ShowStatus(Clock::now(), true);
+        std::fflush(stdout);
+    }
 }
 
 void Session::ShowStatus(Clock::time_point now, bool force) {
