@@ -1,0 +1,7 @@
+// The program's entry point; compiled into the executable itself (not the
+// framework library) so that test programs keep their own main.
+#include "framework/afx_app.h"
+
+int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPWSTR lpCmdLine, int nCmdShow) {
+    return AfxWinMain(hInstance, hPrevInstance, lpCmdLine, nCmdShow);
+}
