@@ -1,0 +1,39 @@
+#include "device/switch_state.h"
+
+std::string CleanReply(const char* line) {
+    std::string cleaned;
+    for (const char* p = line; *p; ++p) {
+        // White space (0x09-0x0D, space) and the other control bytes go;
+        // every byte from 0x21 on stays, 0x80-0xFF included. Tested on the
+        // unsigned value: a negative char handed to isspace is undefined.
+        const unsigned char byte = static_cast<unsigned char>(*p);
+        if (byte <= 0x20)
+            continue;
+        cleaned.push_back(*p);
+    }
+    return cleaned;
+}
+
+bool ParseSwitchStatus(SwitchState state, char* line, int count) {
+    if (count < 0)
+        count = 0;
+    if (count > 99)
+        count = 99;
+    line[count] = '\0';
+
+    const std::string cleaned = CleanReply(line);
+    if (cleaned.size() < kMinStatusLength)
+        return false;
+
+    const size_t n = cleaned.size() < kSwitchCount ? cleaned.size() : kSwitchCount;
+    bool changed = false;
+    CSingleLock lock(&state.m_stateLock, true);
+    for (size_t i = 0; i < kSwitchCount; ++i) {
+        const int value = (i < n && cleaned[i] == '1') ? 1 : 0;
+        if (state.m_switch[i] != value) {
+            state.m_switch[i] = value;
+            changed = true;
+        }
+    }
+    return changed;
+}

@@ -1,0 +1,77 @@
+// CComLink: the process's one serial-port connection to the controller.
+//
+// Opens COM port g_portNumber for exclusive overlapped access at 57600 8N1
+// with RTS held low, writes one byte per request, reads CR-terminated lines,
+// reports waiting input and closes. It has no lock of its own: every caller
+// holds the main dialog's port lock for its whole use of the link, so at most
+// one operation runs at a time. All operations block the calling thread and
+// never throw; none shows a message.
+#pragma once
+
+#include <windows.h>
+
+// COM port number for the next Open; set by the connect handler.
+extern int g_portNumber;
+// Result of the last Open made by connection control (1 or 0); set back to 0
+// whenever connection control closes the link.
+extern int g_linkReady;
+
+// Size of every line buffer passed to ReadLine: 99 bytes and a NUL.
+constexpr int kLineBufferSize = 100;
+
+class CComLink {
+public:
+    // Starts closed, with no handles: usable from static initialisation on.
+    constexpr CComLink() = default;
+    // Closes the port if it is still open (at process exit).
+    ~CComLink() { Close(); }
+    CComLink(const CComLink&) = delete;
+    CComLink& operator=(const CComLink&) = delete;
+
+    // Opens COM<g_portNumber>. True when the link is open afterwards, also when
+    // it already was (the port number is then not looked at). False when the
+    // port is missing, busy or refused, when its settings or queues cannot be
+    // set, or when the number does not fit a device name.
+    bool Open();
+    // Closes the events and the port when open; otherwise does nothing.
+    void Close();
+    // Writes length bytes, one request each; a byte not written within
+    // 1000 ms is lost. Returns length when open and length > 0, else 0.
+    int SendData(const char* data, int length);
+    // Reads one line into buffer (at least kLineBufferSize bytes): the bytes
+    // up to a CR, at most 99, then NUL; the CR is consumed, not stored.
+    // Returns the count stored. Returns 0 at once when nothing is waiting; a
+    // line whose next byte does not come within kLineGapMs ends there.
+    // On a closed link returns 0 and leaves the buffer untouched.
+    int ReadLine(char* buffer);
+    // True when open and at least one byte waits in the input queue.
+    bool InputWaiting();
+
+    bool IsOpen() const { return m_opened; }
+
+    // How long ReadLine waits inside a started line for the next byte. At
+    // 57600 baud bytes of one line follow each other within 0.2 ms; USB
+    // adapters deliver in chunks a few ms apart.
+    static constexpr DWORD kLineGapMs = 200;
+    // How long a single byte's write may take before it is cancelled.
+    static constexpr DWORD kWriteWaitMs = 1000;
+
+private:
+    // Bytes in the input queue; 0 when the query fails (a pulled cable).
+    DWORD QueuedBytes();
+    // One overlapped one-byte read; 0 bytes on time-out or failure.
+    DWORD ReadByte(char* c);
+    void CloseHandles();
+
+    bool m_opened = false;
+    OVERLAPPED m_readOverlapped = {};
+    OVERLAPPED m_writeOverlapped = {};
+    HANDLE m_hPort = nullptr;
+};
+
+// The link used by the whole program.
+extern CComLink theComLink;
+
+// Composes the device name of COM port n into name (capacity chars): "COM<n>"
+// below 10, "\\.\COM<n>" from 10 on. False when it does not fit.
+bool ComposePortDeviceName(int n, wchar_t* name, size_t capacity);

@@ -1,0 +1,31 @@
+// Rules of the port list that need no Win32: which "PortName" registry values
+// name a COM port, and the set that orders and de-duplicates them.
+#pragma once
+
+#include <cstddef>
+#include <set>
+#include <string>
+
+// Item data that marks the "Refresh..." entry of the port list.
+constexpr unsigned long REFRESH_ITEM_DATA = 1;
+
+// Registry value types (as in winnt.h) that a port name may have.
+constexpr unsigned long kPortNameTypeSz = 1;        // REG_SZ
+constexpr unsigned long kPortNameTypeExpandSz = 2;  // REG_EXPAND_SZ, taken unexpanded
+
+// The buffer a "PortName" value is read into: 512 bytes, 256 UTF-16 units.
+constexpr size_t kPortNameBufferChars = 256;
+
+// A port name in UTF-16 code units, as the registry holds it.
+using PortName = std::u16string;
+
+// Takes the name from a "PortName" value of type `type` read into `buffer`
+// (capacityChars units, zero-filled before the read). Accepts REG_SZ and
+// REG_EXPAND_SZ whose first three characters are "COM" in any case; the name
+// ends at the first NUL, or at the end of the buffer when the value filled it
+// without one. Returns false (name untouched) for any other value.
+bool TakePortName(unsigned long type, const char16_t* buffer, size_t capacityChars, PortName* name);
+
+// Names gathered during one refill, unique and in ordinal (code unit,
+// case-sensitive) order: COM10 before COM2, com5 apart from COM5.
+using PortNameSet = std::set<PortName>;
