@@ -1,0 +1,124 @@
+#include "app/main_dialog.h"
+
+#include <vector>
+
+#include "app/about_dialog.h"
+#include "app/resource.h"
+
+namespace {
+
+// Client-area height, and the width left of the check box's own width w.
+constexpr int kClientHeight = 170;
+constexpr int kClientWidthBeforeCheckBox = 358;
+// The check box sits 2 pixels right of the panel, 12 from the right edge.
+constexpr int kCheckBoxLeft = 346;
+constexpr int kCheckBoxTop = 83;
+constexpr int kCheckBoxHeight = 18;
+// Room for the box and the gap before its caption.
+constexpr int kCheckBoxMarkWidth = 24;
+constexpr int kCheckBoxWidthWithoutControl = 150;
+
+constexpr int kLabelFontHeight = -14;
+
+}  // namespace
+
+BEGIN_MESSAGE_MAP(CKAVRODisplayLimitSwitchesDlg, CDialogEx)
+    ON_WM_SYSCOMMAND()
+    ON_WM_PAINT()
+    ON_WM_QUERYDRAGICON()
+    ON_CBN_SELCHANGE(IDC_PORT_COMBO, OnPortSelChange)
+    ON_BN_CLICKED(IDC_CONNECT, OnConnectClicked)
+    ON_BN_CLICKED(IDC_INVERT_Z, OnInvertZClicked)
+    ON_MESSAGE(WM_PANEL_REFRESH, OnPanelRefresh)
+    ON_MESSAGE(WM_CONNECTION_LOST, OnConnectionLost)
+    ON_WM_DESTROY()
+END_MESSAGE_MAP()
+
+CKAVRODisplayLimitSwitchesDlg::CKAVRODisplayLimitSwitchesDlg()
+    : CDialogEx(IDD_MAIN_DIALOG, nullptr), m_switch{} {
+    CWinApp* app = AfxGetApp();
+    m_hIcon = app ? app->LoadIcon(IDI_MAIN) : ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAIN));
+}
+
+CKAVRODisplayLimitSwitchesDlg::~CKAVRODisplayLimitSwitchesDlg() = default;
+
+void CKAVRODisplayLimitSwitchesDlg::DoDataExchange(CDataExchange* pDX) {
+    CDialogEx::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_PORT_COMBO, m_portCombo);
+    DDX_Control(pDX, IDC_CONNECT, m_connectButton);
+    DDX_Control(pDX, IDC_SERIAL_NUMBER, m_serialEdit);
+}
+
+BOOL CKAVRODisplayLimitSwitchesDlg::OnInitDialog() {
+    CDialogEx::OnInitDialog();
+
+    if (HMENU systemMenu = GetSystemMenu(FALSE)) {
+        CString aboutText;
+        aboutText.LoadString(IDS_ABOUT_MENU);
+        if (!aboutText.IsEmpty()) {
+            ::AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuW(systemMenu, MF_STRING, IDM_ABOUT, aboutText);
+        }
+    }
+
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+    // The check box is as wide as its caption needs, in its own font.
+    const HWND checkBox = GetDlgItem(IDC_INVERT_Z);
+    int w = kCheckBoxWidthWithoutControl;
+    if (checkBox) {
+        const int length = ::GetWindowTextLengthW(checkBox);
+        std::vector<wchar_t> text(static_cast<size_t>(length > 0 ? length : 0) + 1, L'\0');
+        ::GetWindowTextW(checkBox, text.data(), static_cast<int>(text.size()));
+        CClientDC dc(checkBox);
+        const HGDIOBJ previousFont =
+            dc.SelectObject(reinterpret_cast<HGDIOBJ>(::SendMessageW(checkBox, WM_GETFONT, 0, 0)));
+        const SIZE extent = dc.GetTextExtent(text.data(), length);
+        dc.SelectObject(previousFont);
+        w = extent.cx + kCheckBoxMarkWidth;
+    }
+
+    RECT window, client;
+    GetWindowRect(&window);
+    GetClientRect(&client);
+    const int outerWidth = (window.right - window.left) - (client.right - client.left) + kClientWidthBeforeCheckBox + w;
+    const int outerHeight = (window.bottom - window.top) - (client.bottom - client.top) + kClientHeight;
+    SetWindowPos(nullptr, 0, 0, outerWidth, outerHeight, SWP_NOMOVE | SWP_NOZORDER);
+
+    if (checkBox) {
+        ::MoveWindow(checkBox, kCheckBoxLeft, kCheckBoxTop, w, kCheckBoxHeight, TRUE);
+        if (m_toolTip.Create(this, 0)) {
+            m_toolTip.AddTool(checkBox, L"Invert Z axis (E0 = top)", nullptr, 0);
+            m_toolTip.Activate(TRUE);
+        }
+    }
+
+    LOGFONTW logFont = {};
+    if (HFONT dialogFont = GetFont())
+        ::GetObjectW(dialogFont, sizeof(logFont), &logFont);
+    logFont.lfHeight = kLabelFontHeight;
+    logFont.lfWeight = FW_BOLD;
+    m_labelFont.CreateFontIndirect(&logFont);
+
+    RefreshPortList();
+    m_connectButton.SetWindowText(L"Connect");
+    return TRUE;
+}
+
+void CKAVRODisplayLimitSwitchesDlg::OnSysCommand(UINT nID, LPARAM) {
+    if ((nID & 0xFFF0) == IDM_ABOUT) {
+        CAboutDlg about;
+        about.DoModal();
+        return;
+    }
+    Default();
+}
+
+HCURSOR CKAVRODisplayLimitSwitchesDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
+
+BOOL CKAVRODisplayLimitSwitchesDlg::PreTranslateMessage(MSG* pMsg) {
+    if (m_toolTip.GetSafeHwnd())
+        m_toolTip.RelayEvent(pMsg);
+    return CDialogEx::PreTranslateMessage(pMsg);
+}

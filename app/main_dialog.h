@@ -1,0 +1,65 @@
+// The tool's only window: port list, Connect/Disconnect, serial number,
+// the "Swap Z axis" check box and the painted switch panel.
+//
+// Runs on the user-interface thread. While a connection is up the poll worker
+// shares this object: it reads m_stopPolling, takes m_portLock and then
+// m_stateLock, updates m_switch and posts to the window. Lock order is
+// m_portLock before m_stateLock; the user-interface thread never holds both.
+#pragma once
+
+#include <atomic>
+
+#include "device/switch_state.h"
+#include "framework/afx.h"
+
+class CKAVRODisplayLimitSwitchesDlg : public CDialogEx {
+public:
+    CKAVRODisplayLimitSwitchesDlg();
+    ~CKAVRODisplayLimitSwitchesDlg() override;
+
+    // The switch flags and their lock, as the protocol code takes them.
+    SwitchState GetSwitchState() { return SwitchState{m_switch, m_stateLock}; }
+
+    // Rebuilds the port list from the Ports devices present and selects
+    // the port chosen before, else the first port, else "Refresh...".
+    void RefreshPortList();
+    // Stops and joins the poll worker, closes the link, clears the switch
+    // state and the serial number, and has the panel repainted.
+    void Disconnect();
+
+    CToolTipCtrl m_toolTip;
+    CFont m_labelFont;
+    HICON m_hIcon;
+    int m_switch[kSwitchCount];
+    int m_invertZ = 0;
+    CWinThread* m_pPollThread = nullptr;
+    // Stop request to the poll worker, written here and read there.
+    std::atomic<int> m_stopPolling{0};
+    int m_connected = 0;
+    CCriticalSection m_stateLock;
+    CCriticalSection m_portLock;
+    CComboBox m_portCombo;
+    CButton m_connectButton;
+    CEdit m_serialEdit;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+    BOOL OnInitDialog() override;
+
+    void OnSysCommand(UINT nID, LPARAM lParam);
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+    void OnPortSelChange();
+    void OnConnectClicked();
+    void OnInvertZClicked();
+    LRESULT OnPanelRefresh(WPARAM wParam, LPARAM lParam);
+    LRESULT OnConnectionLost(WPARAM wParam, LPARAM lParam);
+    void OnDestroy();
+
+    void DrawSwitchPanel(CDC* pDC);
+    void DrawSwitchBox(CDC* pDC, const RECT& box, int direction, COLORREF fill);
+    void DrawBoxLabel(CDC* pDC, const RECT& box, const wchar_t* text);
+
+    DECLARE_MESSAGE_MAP()
+};

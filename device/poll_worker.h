@@ -1,0 +1,12 @@
+// The poll worker: keeps the switch flags current while a connection is up.
+#pragma once
+
+#include <windows.h>
+
+// Controlling function of the worker thread; param is the main dialog.
+// Each cycle, under the dialog's port lock: send "?swin\r", wait for the
+// answer, read and parse it. Then it releases the lock, posts
+// WM_PANEL_REFRESH when a flag changed, and sleeps 100 ms. The stop request
+// (m_stopPolling) is tested before each cycle. On silence it posts
+// WM_CONNECTION_LOST once and ends. Returns 1 for a null param, else 0.
+UINT PollThreadProc(LPVOID param);

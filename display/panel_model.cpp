@@ -1,0 +1,88 @@
+#include "display/panel_model.h"
+
+bool operator==(const PanelRect& a, const PanelRect& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+bool operator==(const PanelPoint& a, const PanelPoint& b) { return a.x == b.x && a.y == b.y; }
+
+namespace {
+
+// Every box is 34 x 34; the arrow keeps 9 pixels from the box's edges.
+constexpr int kArrowInset = 9;
+
+constexpr PanelRect kCrossTop = {190, 35, 224, 69};
+constexpr PanelRect kCrossBottom = {190, 115, 224, 149};
+constexpr PanelRect kCrossLeft = {150, 75, 184, 109};
+constexpr PanelRect kCrossRight = {230, 75, 264, 109};
+constexpr PanelRect kCrossLabel = {190, 75, 224, 109};
+constexpr PanelRect kColumnTop = {300, 35, 334, 69};
+constexpr PanelRect kColumnBottom = {300, 115, 334, 149};
+constexpr PanelRect kColumnLabel = {300, 75, 334, 109};
+
+}  // namespace
+
+std::vector<PanelElement> PanelElements(const PanelSnapshot& s) {
+    auto box = [&s](const PanelRect& rect, int direction, int flag) {
+        const PanelColor color = !s.connected ? s.btnFace : (flag != 0 ? kSetColor : kClearColor);
+        return PanelElement{PanelElement::Box, rect, direction, color, nullptr};
+    };
+    auto label = [&s](const PanelRect& rect, const wchar_t* text) {
+        return PanelElement{PanelElement::Label, rect, 0, s.btnText, text};
+    };
+    // The arrows stay with their boxes; the swap only exchanges the flags.
+    const int zTop = s.invertZ != 0 ? s.flags[4] : s.flags[5];
+    const int zBottom = s.invertZ != 0 ? s.flags[5] : s.flags[4];
+    return {
+        box(kCrossTop, ArrowUp, s.flags[2]),
+        box(kCrossBottom, ArrowDown, s.flags[3]),
+        box(kCrossLeft, ArrowLeft, s.flags[0]),
+        box(kCrossRight, ArrowRight, s.flags[1]),
+        label(kCrossLabel, L"X/Y"),
+        box(kColumnTop, ArrowUp, zTop),
+        box(kColumnBottom, ArrowDown, zBottom),
+        label(kColumnLabel, L"Z"),
+    };
+}
+
+void TriangleVertices(const PanelRect& b, int direction, PanelPoint v[3]) {
+    const int cx = (b.left + b.right) / 2;
+    const int cy = (b.top + b.bottom) / 2;
+    const int l = b.left + kArrowInset, r = b.right - kArrowInset;
+    const int t = b.top + kArrowInset, bo = b.bottom - kArrowInset;
+    switch (direction) {
+    case ArrowUp:
+        v[0] = {cx, t}, v[1] = {l, bo}, v[2] = {r, bo};
+        break;
+    case ArrowDown:
+        v[0] = {l, t}, v[1] = {r, t}, v[2] = {cx, bo};
+        break;
+    case ArrowLeft:
+        v[0] = {l, cy}, v[1] = {r, t}, v[2] = {r, bo};
+        break;
+    default:
+        v[0] = {l, t}, v[1] = {l, bo}, v[2] = {r, cy};
+        break;
+    }
+}
+
+PanelPoint LabelOrigin(const PanelRect& b, int textWidth, int internalLeadingPlusAscent) {
+    return {(b.left + b.right) / 2 - textWidth / 2, (b.top + b.bottom) / 2 - internalLeadingPlusAscent / 2};
+}
+
+std::vector<PanelPrimitive> PanelPrimitives(const PanelSnapshot& snapshot) {
+    std::vector<PanelPrimitive> list;
+    list.push_back({PanelPrimitive::Background, kPanelRect, snapshot.btnFace, {}, nullptr});
+    for (const PanelElement& e : PanelElements(snapshot)) {
+        if (e.kind == PanelElement::Label) {
+            list.push_back({PanelPrimitive::Label, e.rect, e.color, {}, e.text});
+            continue;
+        }
+        list.push_back({PanelPrimitive::Fill, e.rect, e.color, {}, nullptr});
+        list.push_back({PanelPrimitive::RaisedFrame, e.rect, 0, {}, nullptr});
+        PanelPrimitive triangle = {PanelPrimitive::Triangle, e.rect, kArrowColor, {}, nullptr};
+        TriangleVertices(e.rect, e.direction, triangle.vertices);
+        list.push_back(triangle);
+    }
+    return list;
+}

@@ -1,0 +1,128 @@
+// Painting of the main dialog: the switch panel composed off screen and
+// copied in one BitBlt, and the handlers that repaint it.
+#include <cwchar>
+
+#include "app/main_dialog.h"
+#include "app/resource.h"
+#include "display/panel_model.h"
+
+namespace {
+
+RECT ToRect(const PanelRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
+
+const RECT kPanelClientRect = ToRect(kPanelRect);
+
+}  // namespace
+
+void CKAVRODisplayLimitSwitchesDlg::OnPaint() {
+    const BOOL iconic = IsIconic();
+    CPaintDC dc(this);
+    if (iconic) {
+        SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+        const int cxIcon = ::GetSystemMetrics(SM_CXICON);
+        const int cyIcon = ::GetSystemMetrics(SM_CYICON);
+        RECT client;
+        GetClientRect(&client);
+        const int x = (client.right - client.left - cxIcon + 1) / 2;
+        const int y = (client.bottom - client.top - cyIcon + 1) / 2;
+        dc.DrawIcon(x, y, m_hIcon);
+        return;
+    }
+    DrawSwitchPanel(&dc);
+}
+
+void CKAVRODisplayLimitSwitchesDlg::DrawSwitchPanel(CDC* pDC) {
+    CDC memDC;
+    memDC.CreateCompatibleDC(pDC);
+    CBitmap image;  // declared after memDC: destroyed before it
+    image.CreateCompatibleBitmap(pDC, kPanelWidth, kPanelHeight);
+    const HGDIOBJ previousBitmap = memDC.SelectObject(&image);
+
+    memDC.FillSolidRect(0, 0, kPanelWidth, kPanelHeight, ::GetSysColor(COLOR_BTNFACE));
+    // From here on the image is drawn in client coordinates.
+    memDC.SetViewportOrg(-kPanelLeft, -kPanelTop);
+    {
+        // Held while drawing into memory only, so the worker waits for at
+        // most that, and one paint shows one consistent set of flags.
+        CSingleLock stateLock(&m_stateLock, true);
+        PanelSnapshot snapshot = {};
+        snapshot.connected = m_connected == 1;
+        for (int i = 0; i < 6; ++i)
+            snapshot.flags[i] = m_switch[i];
+        snapshot.invertZ = m_invertZ;
+        snapshot.btnFace = ::GetSysColor(COLOR_BTNFACE);
+        snapshot.btnText = ::GetSysColor(COLOR_BTNTEXT);
+
+        for (const PanelElement& element : PanelElements(snapshot)) {
+            const RECT rect = ToRect(element.rect);
+            if (element.kind == PanelElement::Box)
+                DrawSwitchBox(&memDC, rect, element.direction, element.color);
+            else
+                DrawBoxLabel(&memDC, rect, element.text);
+        }
+    }
+    memDC.SetViewportOrg(0, 0);
+    pDC->BitBlt(kPanelLeft, kPanelTop, kPanelWidth, kPanelHeight, &memDC, 0, 0, SRCCOPY);
+    memDC.SelectObject(previousBitmap);
+}
+
+void CKAVRODisplayLimitSwitchesDlg::DrawSwitchBox(CDC* pDC, const RECT& box, int direction, COLORREF fill) {
+    pDC->FillSolidRect(&box, fill);
+    RECT frame = box;
+    pDC->DrawEdge(&frame, EDGE_RAISED, BF_RECT);
+
+    PanelPoint vertices[3];
+    TriangleVertices(PanelRect{box.left, box.top, box.right, box.bottom}, direction, vertices);
+    const POINT points[3] = {{vertices[0].x, vertices[0].y}, {vertices[1].x, vertices[1].y},
+                             {vertices[2].x, vertices[2].y}};
+
+    CBrush brush;
+    brush.CreateSolidBrush(kArrowColor);
+    CPen pen;  // declared after the brush: destroyed first
+    pen.CreatePen(PS_SOLID, 1, kArrowColor);
+    const HGDIOBJ previousBrush = pDC->SelectObject(&brush);
+    const HGDIOBJ previousPen = pDC->SelectObject(&pen);
+    pDC->SetPolyFillMode(WINDING);
+    pDC->Polygon(points, 3);
+    pDC->SelectObject(previousBrush);
+    pDC->SelectObject(previousPen);
+}
+
+void CKAVRODisplayLimitSwitchesDlg::DrawBoxLabel(CDC* pDC, const RECT& box, const wchar_t* text) {
+    HGDIOBJ previousFont = nullptr;
+    if (m_labelFont.GetSafeHandle())
+        previousFont = pDC->SelectObject(&m_labelFont);
+    else if (HFONT dialogFont = GetFont())
+        previousFont = pDC->SelectObject(dialogFont);
+
+    const int previousBkMode = pDC->SetBkMode(TRANSPARENT);
+    const COLORREF previousColor = pDC->SetTextColor(::GetSysColor(COLOR_BTNTEXT));
+
+    const int length = static_cast<int>(std::wcslen(text));
+    TEXTMETRICW metrics = {};
+    pDC->GetTextMetrics(&metrics);
+    const SIZE extent = pDC->GetTextExtent(text, length);
+    const PanelPoint origin = LabelOrigin(PanelRect{box.left, box.top, box.right, box.bottom}, extent.cx,
+                                          metrics.tmInternalLeading + metrics.tmAscent);
+
+    const UINT previousAlign = pDC->SetTextAlign(TA_LEFT | TA_TOP | TA_NOUPDATECP);
+    pDC->TextOut(origin.x, origin.y, text, length);
+
+    pDC->SetTextAlign(previousAlign);
+    pDC->SetTextColor(previousColor);
+    pDC->SetBkMode(previousBkMode);
+    if (previousFont)
+        pDC->SelectObject(previousFont);
+}
+
+LRESULT CKAVRODisplayLimitSwitchesDlg::OnPanelRefresh(WPARAM, LPARAM) {
+    InvalidateRect(&kPanelClientRect, FALSE);
+    UpdateWindow();
+    return 0;
+}
+
+void CKAVRODisplayLimitSwitchesDlg::OnInvertZClicked() {
+    m_invertZ = IsDlgButtonChecked(IDC_INVERT_Z) == BST_CHECKED ? 1 : 0;
+    InvalidateRect(&kPanelClientRect, FALSE);
+    UpdateWindow();
+}
