@@ -1,0 +1,203 @@
+// Connecting, disconnecting and losing the controller through the real
+// dialog, as a user does it: a registered port, the simulated controller,
+// the Connect button and the message boxes.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "serial/com_link.h"
+#include "tests/win/dialog_driver.h"
+#include "tests/win/port_devices.h"
+#include "tests/win/sim_client.h"
+#include "tests/win/test_clock.h"
+
+namespace {
+
+constexpr int kPort = 15;
+const wchar_t kPortName[] = L"COM15";
+
+class ConnectionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::wstring error;
+        ASSERT_GE(PortDevices::RemoveAllPortsDevices(&error), 0) << error;
+        ASSERT_TRUE(devices_.AddPortName(kPortName)) << devices_.LastError();
+        ASSERT_TRUE(sim_.Connect()) << sim_.LastReply();
+        ASSERT_TRUE(sim_.Attach(kPort)) << sim_.LastReply();
+        ASSERT_TRUE(sim_.SetSerial("SN-4711"));
+        driver_ = std::make_unique<DialogDriver>();
+        ASSERT_NE(nullptr, driver_->Window());
+        ASSERT_EQ(0, driver_->SelectedPort()) << "COM15 is chosen at start";
+    }
+    void TearDown() override {
+        driver_.reset();  // closing the dialog ends a connection still up
+        theComLink.Close();
+        g_linkReady = 0;
+    }
+
+    TestDialog& Dlg() { return driver_->Dialog(); }
+    int Connected() { return driver_->Read<int>([this] { return Dlg().m_connected; }); }
+    bool WorkerExists() { return driver_->Read<bool>([this] { return Dlg().m_pPollThread != nullptr; }); }
+    std::string Flags() {
+        return driver_->Read<std::string>([this] {
+            CSingleLock lock(&Dlg().m_stateLock, true);
+            std::string s;
+            for (int f : Dlg().m_switch)
+                s += static_cast<char>('0' + f);
+            return s;
+        });
+    }
+    // Connects and waits until the worker has made its first poll.
+    void ConnectOk() {
+        driver_->ClickConnect();
+        ASSERT_TRUE(DialogDriver::WaitUntil([this] { return Connected() == 1; }, 8000)) << "connected";
+        ASSERT_TRUE(DialogDriver::WaitUntil([this] { return sim_.Count("swin") > 0; }, 5000)) << "polling";
+    }
+    void ExpectBox(const MessageBoxSeen& box, const wchar_t* text, MessageBoxSeen::Icon icon) {
+        ASSERT_NE(nullptr, box.hWnd) << "no message box";
+        EXPECT_EQ(text, box.text);
+        EXPECT_EQ(ModuleBaseName(), box.caption) << "captioned with the program's name";
+        EXPECT_EQ(icon, box.icon);
+    }
+
+    PortDevices devices_;
+    SimController sim_;
+    std::unique_ptr<DialogDriver> driver_;
+};
+
+TEST_F(ConnectionTest, NoUsableChoiceAsksForAPort) {
+    for (int choice : {-1, 1 /* Refresh... */}) {
+        const int refreshes = Dlg().m_panelRefreshes;
+        ::SendMessageW(::GetDlgItem(driver_->Window(), 1000), CB_SETCURSEL, static_cast<WPARAM>(choice), 0);
+        driver_->ClickConnect();
+        const MessageBoxSeen box = driver_->WaitMessageBox(5000);
+        ExpectBox(box, L"Please select a COM port.", MessageBoxSeen::Exclamation);
+        DialogDriver::PressOk(box);
+        EXPECT_FALSE(sim_.Opened()) << "nothing opened";
+        EXPECT_EQ(0, Connected());
+        EXPECT_EQ(refreshes, Dlg().m_panelRefreshes);
+    }
+}
+
+TEST_F(ConnectionTest, MissingPortSaysSoAndRefreshesOnceAfterTheBox) {
+    ASSERT_TRUE(devices_.AddPortName(L"COM16"));  // registered, but no such port
+    driver_->Dialog().RunOnUi([this] { Dlg().RefreshPortList(); });
+    ASSERT_TRUE(driver_->ChoosePort(L"COM16"));
+    const int refreshes = Dlg().m_panelRefreshes;
+    driver_->ClickConnect();
+    const MessageBoxSeen box = driver_->WaitMessageBox(5000);
+    ExpectBox(box, L"Unable to open COM port!", MessageBoxSeen::Error);
+    ::Sleep(200);
+    EXPECT_EQ(refreshes, Dlg().m_panelRefreshes) << "no refresh while the box is open";
+    DialogDriver::PressOk(box);
+    EXPECT_TRUE(DialogDriver::WaitUntil([&] { return Dlg().m_panelRefreshes == refreshes + 1; }, 3000));
+    ::Sleep(200);
+    EXPECT_EQ(refreshes + 1, Dlg().m_panelRefreshes) << "exactly one";
+    EXPECT_EQ(0, g_linkReady);
+    EXPECT_EQ(L"Connect", driver_->ButtonText());
+}
+
+TEST_F(ConnectionTest, SilentControllerIsReportedAfterAboutTwoSecondsWithThePortClosed) {
+    ASSERT_TRUE(sim_.Silent());
+    const int refreshes = Dlg().m_panelRefreshes;
+    const Stopwatch watch;
+    driver_->ClickConnect();
+    const MessageBoxSeen box = driver_->WaitMessageBox(10000);
+    const long long shownAfter = watch.Ms();
+    ExpectBox(box, L"No response from device!", MessageBoxSeen::Error);
+    EXPECT_GE(shownAfter, 1900);
+    EXPECT_LT(shownAfter, 8000);
+    EXPECT_TRUE(sim_.WaitOpened(false, 3000)) << "port closed before the box";
+    EXPECT_EQ(0, g_linkReady);
+    DialogDriver::PressOk(box);
+    ::Sleep(200);
+    EXPECT_EQ(refreshes, Dlg().m_panelRefreshes) << "no refresh after a silent handshake";
+    EXPECT_EQ(0, Connected());
+    EXPECT_EQ(1, sim_.Count("readsn"));
+}
+
+TEST_F(ConnectionTest, ConnectShowsTheSerialNumberAndPollsUntilDisconnect) {
+    ASSERT_TRUE(sim_.SetSwitches("10100000"));
+    ConnectOk();
+    EXPECT_EQ(L"SN-4711", driver_->SerialText());
+    EXPECT_EQ(L"Disconnect", driver_->ButtonText());
+    EXPECT_EQ(1, g_linkReady);
+    EXPECT_TRUE(DialogDriver::WaitUntil([this] { return Flags() == "10100000"; }, 3000));
+
+    driver_->ClickConnect();  // now "Disconnect"
+    ASSERT_TRUE(DialogDriver::WaitUntil([this] { return Connected() == 0; }, 5000));
+    EXPECT_EQ(L"Connect", driver_->ButtonText());
+    EXPECT_EQ(L"", driver_->SerialText());
+    EXPECT_EQ("00000000", Flags());
+    EXPECT_FALSE(WorkerExists());
+    EXPECT_EQ(0, g_linkReady);
+    EXPECT_TRUE(sim_.WaitOpened(false, 3000));
+    const int polls = sim_.Count("swin");
+    ::Sleep(400);
+    EXPECT_EQ(polls, sim_.Count("swin")) << "no poll after the disconnect";
+}
+
+TEST_F(ConnectionTest, ConnectPaintsConnectedColoursAtOnce) {
+    // All switches clear: no flag changes, so only the connect itself can
+    // ask for the repaint that turns the grey boxes red.
+    const int refreshes = Dlg().m_panelRefreshes;
+    ConnectOk();
+    EXPECT_TRUE(DialogDriver::WaitUntil([&] { return Dlg().m_panelRefreshes > refreshes; }, 2000));
+}
+
+TEST_F(ConnectionTest, EmptySerialNumberStillConnects) {
+    ASSERT_TRUE(sim_.SetSerial(""));
+    ConnectOk();
+    EXPECT_EQ(L"", driver_->SerialText());
+    EXPECT_EQ(L"Disconnect", driver_->ButtonText());
+}
+
+TEST_F(ConnectionTest, LostControllerIsToldOnlyAfterTheDisconnect) {
+    ASSERT_TRUE(sim_.SetSwitches("11000000"));
+    ConnectOk();
+    ASSERT_TRUE(sim_.Silent());
+    const MessageBoxSeen box = driver_->WaitMessageBox(10000);
+    ExpectBox(box, L"Connection lost: no response from device.", MessageBoxSeen::Exclamation);
+    // While the box is up, the disconnect is already complete.
+    EXPECT_EQ(L"Connect", driver_->ButtonText());
+    EXPECT_EQ(L"", driver_->SerialText());
+    EXPECT_EQ(0, Connected());
+    EXPECT_FALSE(WorkerExists());
+    EXPECT_EQ("00000000", Flags());
+    EXPECT_TRUE(sim_.WaitOpened(false, 3000));
+    DialogDriver::PressOk(box);
+    EXPECT_EQ(1, Dlg().m_connectionLosts);
+}
+
+TEST_F(ConnectionTest, LateConnectionLostAfterDisconnectIsIgnored) {
+    ConnectOk();
+    ASSERT_TRUE(sim_.Silent());
+    ::Sleep(300);  // the worker is now waiting in vain
+    driver_->ClickConnect();
+    // The disconnect waits for the worker, which posts its message and ends.
+    ASSERT_TRUE(DialogDriver::WaitUntil([this] { return Connected() == 0; }, 8000));
+    ASSERT_TRUE(DialogDriver::WaitUntil([this] { return Dlg().m_connectionLosts == 1; }, 5000));
+    driver_->Read<int>([] { return 0; });  // the message has been handled
+    EXPECT_EQ(nullptr, FindThreadDialog(driver_->UiThreadId(), driver_->Window())) << "no box";
+}
+
+TEST_F(ConnectionTest, ReconnectAfterDisconnectMakesANewHandshake) {
+    ConnectOk();
+    driver_->ClickConnect();
+    ASSERT_TRUE(DialogDriver::WaitUntil([this] { return Connected() == 0; }, 5000));
+    ASSERT_TRUE(sim_.SetSerial("SN-2"));
+    ConnectOk();
+    EXPECT_EQ(L"SN-2", driver_->SerialText());
+    EXPECT_EQ(2, sim_.Count("readsn"));
+}
+
+TEST_F(ConnectionTest, ClosingTheWindowWhileConnectedEndsTheConnection) {
+    ConnectOk();
+    driver_->Close();
+    EXPECT_EQ(nullptr, Dlg().m_pPollThread) << "worker joined and deleted";
+    EXPECT_TRUE(sim_.WaitOpened(false, 3000)) << "port closed with the window";
+    EXPECT_EQ(0, g_linkReady);
+}
+
+}  // namespace
