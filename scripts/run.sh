@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Builds the tool and opens it against the simulated controller.
+#
+# The simulator plays a controller on COM3 of a Wine prefix of its own
+# (build/demo), registered there as a Ports device so that the tool lists it.
+# With a display: the tool opens in a window and the simulator runs in this
+# terminal, where keys 1-8 toggle the switches and q quits.
+# Without one: everything runs under Xvfb, the script connects through the
+# window as a user would, changes the switches and saves screenshots.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${KAVRO_BUILD_DIR:-$root/build}"
+demo="$build/demo"
+shots="${KAVRO_SHOTS_DIR:-$build/screenshots}"
+jobs="$(nproc)"
+
+bash "$root/scripts/deps.sh"
+cmake -S "$root" -B "$build/host" -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build "$build/host" -j "$jobs" --target kavro-sim
+cmake -S "$root" -B "$build/win" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DKAVRO_SIM="$build/host/sim/kavro-sim" >/dev/null
+cmake --build "$build/win" -j "$jobs" --target KAVRO_Display_Limit_Switches kavro-register-ports kavro-window-driver
+
+if [ "${1:-}" != "--inner" ] && [ -z "${DISPLAY:-}" ]; then
+    echo "No display: running headless under Xvfb."
+    exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" --inner
+fi
+
+. "$root/scripts/wine-bench.sh"
+bench_prepare "$demo"
+bin="$build/win/bin"
+sim="$build/host/sim/kavro-sim"
+"$WINE" "$bin/kavro-register-ports.exe" COM3 >/dev/null
+
+pids=()
+cleanup() {
+    "$WINESERVER" -k >/dev/null 2>&1 || true
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+    rm -f "$demo/sim-commands"
+}
+trap cleanup EXIT
+
+# Headless runs use a Wine virtual desktop, which draws the caption and
+# frame as Windows does; with a display the tool gets a window of its own.
+desktop_key='HKCU\Software\Wine\Explorer'
+if [ "${1:-}" != "--inner" ]; then
+    "$WINE" reg delete "$desktop_key" /v Desktop /f >/dev/null 2>&1 || true
+    # A person at the machine: the tool in a window, the controller here.
+    "$WINE" "$bin/KAVRO_Display_Limit_Switches.exe" >/dev/null 2>&1 &
+    pids+=($!)
+    echo "The tool lists COM3: choose it and press Connect."
+    "$sim" interactive --link "$demo/ports/com3" --serial "KV-0815" --switches 10100000
+    exit 0
+fi
+
+# Headless: the same inside the virtual desktop, driven by a small program
+# that presses the tool's buttons as a user would.
+"$WINE" reg add "$desktop_key" /v Desktop /t REG_SZ /d KAVRO /f >/dev/null
+"$WINE" reg add "$desktop_key\\Desktops" /v KAVRO /t REG_SZ /d 560x250 /f >/dev/null
+mkdir -p "$shots"
+rm -f "$demo/sim-commands"
+mkfifo "$demo/sim-commands"
+"$sim" interactive --link "$demo/ports/com3" --serial "KV-0815" --switches 00000000 \
+    <"$demo/sim-commands" >"$demo/sim.log" 2>&1 &
+pids+=($!)
+exec 8>"$demo/sim-commands"
+"$WINE" "$bin/KAVRO_Display_Limit_Switches.exe" >/dev/null 2>&1 &
+pids+=($!)
+
+driver() { "$WINE" "$bin/kavro-window-driver.exe" "$@"; }
+shot() {
+    sleep 0.7
+    read -r x y w h < <(driver rect | tr -d '\r')
+    import -window root -crop "${w}x${h}+${x}+${y}" +repage "$shots/$1.png"
+    echo "  $shots/$1.png"
+}
+
+driver wait
+echo "Screenshots:"
+shot not-connected
+driver connect
+shot connected-all-clear
+echo "switches 10100110" >&8
+shot connected-mixed
+echo "switches 01011000" >&8
+shot connected-other
+driver close
+sleep 1
+echo "Simulator log: $demo/sim.log"
