@@ -3,7 +3,6 @@
 
 #include "sim_client.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <utility>
 
@@ -104,38 +103,36 @@ SimController& SimController::operator=(SimController&& other) noexcept {
 bool SimController::Connect() {
     Close();
     succeeded_ = false;
-    const char* port = std::getenv("KAVRO_SIM_CONTROL");
-    if (port == nullptr || *port == '\0') {
-        lastReply_ = "KAVRO_SIM_CONTROL is not set: run the test through the Wine wrapper, "
-                     "which starts the controller simulator";
+    // Kept for later commands too, which can then say why they can't run.
+    const auto fail = [this](const std::string& why) {
+        lastReply_ = why;
+        lostBecause_ = why;
         return false;
-    }
+    };
+    const char* port = std::getenv("KAVRO_SIM_CONTROL");
+    if (port == nullptr || *port == '\0')
+        return fail("KAVRO_SIM_CONTROL is not set: run the test through the Wine wrapper, "
+                    "which starts the controller simulator");
     char* end = nullptr;
     const long number = std::strtol(port, &end, 10);
-    if (*end != '\0' || number <= 0 || number > 65535) {
-        lastReply_ = std::string("KAVRO_SIM_CONTROL is not a port number: ") + port;
-        return false;
-    }
+    if (*end != '\0' || number <= 0 || number > 65535)
+        return fail(std::string("KAVRO_SIM_CONTROL is not a port number: ") + port);
     std::string error;
-    if (!StartWinsock(error)) {
-        lastReply_ = error;
-        return false;
-    }
+    if (!StartWinsock(error))
+        return fail(error);
 
     const SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s == INVALID_SOCKET) {
-        lastReply_ = "socket failed: " + std::to_string(WSAGetLastError());
-        return false;
-    }
+    if (s == INVALID_SOCKET)
+        return fail("socket failed: " + std::to_string(WSAGetLastError()));
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<u_short>(number));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        lastReply_ = "cannot reach the simulator on 127.0.0.1:" + std::to_string(number) +
-                     " (error " + std::to_string(WSAGetLastError()) + ")";
+        const int code = WSAGetLastError();
         closesocket(s);
-        return false;
+        return fail("cannot reach the simulator on 127.0.0.1:" + std::to_string(number) + " (error " +
+                    std::to_string(code) + ")");
     }
     // One short line each way per command: don't let Nagle hold them back.
     const BOOL noDelay = TRUE;
