@@ -4,15 +4,17 @@
 
 #include "control_server.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <memory>
 #include <netinet/in.h>
 #include <optional>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -37,6 +39,11 @@ struct OpenedWait {
     Clock::time_point deadline;
 };
 
+struct OwnedLink {
+    std::string path;
+    std::string target;
+};
+
 struct Connection {
     int fd = -1;
     std::string in;
@@ -45,10 +52,8 @@ struct Connection {
     bool dead = false;
 
     std::unique_ptr<AttachedController> controller;
-    std::string slavePath;
-    std::vector<std::string> portLinks;     // point at slavePath
-    std::vector<std::string> blockedLinks;  // point at the blocked folder
-    std::string blockedTarget;
+    int port = 0;
+    std::vector<OwnedLink> links;  // removed when the connection goes
     std::optional<OpenedWait> wait;
 };
 
@@ -80,8 +85,12 @@ private:
     std::string Attach(Connection& c, const std::string& arg);
     std::string Block(Connection& c, const std::string& arg);
     std::optional<std::string> StartWait(Connection& c, const std::string& arg);
+    std::string Hangup(Connection& c);
     std::vector<std::string> LinkPaths(int port) const;
+    bool PointLinks(Connection& c, int port, const std::string& target, std::string& error);
     void Release(Connection& c);
+    // Removes the connection's links that point at `target`.
+    void DropLinks(Connection& c, const std::string& target);
 
     ServeOptions options_;
     int listen_ = -1;
@@ -99,6 +108,10 @@ ControlServer::~ControlServer() {
 }
 
 bool ControlServer::Start() {
+    if (mkdir(options_.linksDir.c_str(), 0755) != 0 && errno != EEXIST) {
+        std::fprintf(stderr, "kavro-sim: %s: %s\n", options_.linksDir.c_str(), std::strerror(errno));
+        return false;
+    }
     listen_ = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (listen_ < 0) {
         std::perror("kavro-sim: socket");
@@ -292,6 +305,8 @@ std::optional<std::string> ControlServer::Execute(Connection& c, const std::stri
     }
     if (command.verb == "wait-opened")
         return StartWait(c, command.argument);
+    if (command.verb == "hangup" && c.controller)
+        return Hangup(c);
     if (!IsControllerCommand(command.verb))
         return "err unknown command: " + command.verb;
     if (!c.controller)
@@ -306,6 +321,23 @@ std::vector<std::string> ControlServer::LinkPaths(int port) const {
     return paths;
 }
 
+bool ControlServer::PointLinks(Connection& c, int port, const std::string& target, std::string& error) {
+    for (const std::string& link : LinkPaths(port)) {
+        if (!ReplaceSymlink(target, link, error))
+            return false;
+        // The name now belongs to this connection: whoever had it before
+        // must not remove it when they go.
+        for (auto& other : connections_) {
+            auto& owned = other->links;
+            owned.erase(std::remove_if(owned.begin(), owned.end(),
+                                       [&](const OwnedLink& l) { return l.path == link; }),
+                        owned.end());
+        }
+        c.links.push_back({link, target});
+    }
+    return true;
+}
+
 std::string ControlServer::Attach(Connection& c, const std::string& arg) {
     if (c.controller)
         return "err this connection already has a controller";
@@ -317,18 +349,13 @@ std::string ControlServer::Attach(Connection& c, const std::string& arg) {
     std::string error;
     if (!controller->Create(error))
         return "err " + error;
-    for (const std::string& link : LinkPaths(*port)) {
-        if (!ReplaceSymlink(controller->SlavePath(), link, error)) {
-            for (const std::string& made : c.portLinks)
-                RemoveSymlinkIfTarget(made, controller->SlavePath());
-            c.portLinks.clear();
-            return "err " + error;
-        }
-        c.portLinks.push_back(link);
+    if (!PointLinks(c, *port, controller->SlavePath(), error)) {
+        DropLinks(c, controller->SlavePath());
+        return "err " + error;
     }
-    c.slavePath = controller->SlavePath();
+    c.port = *port;
     c.controller = std::move(controller);
-    return "ok " + c.slavePath;
+    return "ok " + c.controller->SlavePath();
 }
 
 std::string ControlServer::Block(Connection& c, const std::string& arg) {
@@ -337,14 +364,26 @@ std::string ControlServer::Block(Connection& c, const std::string& arg) {
         return "err block wants a port number 1..255: " + arg;
     std::string error;
     std::string target;
-    if (!EnsureBlockedDir(options_.linksDir, target, error))
+    if (!EnsureBlockedDir(options_.linksDir, target, error) || !PointLinks(c, *port, target, error))
         return "err " + error;
-    for (const std::string& link : LinkPaths(*port)) {
-        if (!ReplaceSymlink(target, link, error))
+    return "ok";
+}
+
+std::string ControlServer::Hangup(Connection& c) {
+    const std::string slave = c.controller->SlavePath();
+    c.controller->Hangup();
+    // The kernel hands the freed pty number to the next pty created, so a
+    // link left at the old path could lead into another test's controller.
+    // A path that never exists fails the same way and stays failing.
+    const std::string unplugged = options_.linksDir + "/unplugged-" + PortLinkName(c.port);
+    std::string error;
+    for (OwnedLink& link : c.links) {
+        if (link.target != slave)
+            continue;
+        if (!ReplaceSymlink(unplugged, link.path, error))
             return "err " + error;
-        c.blockedLinks.push_back(link);
+        link.target = unplugged;
     }
-    c.blockedTarget = target;
     return "ok";
 }
 
@@ -361,13 +400,23 @@ std::optional<std::string> ControlServer::StartWait(Connection& c, const std::st
     return std::nullopt;  // the reply comes from CheckWait, now or later
 }
 
+void ControlServer::DropLinks(Connection& c, const std::string& target) {
+    auto& links = c.links;
+    for (const OwnedLink& link : links) {
+        if (link.target == target)
+            RemoveSymlinkIfTarget(link.path, link.target);
+    }
+    links.erase(std::remove_if(links.begin(), links.end(),
+                               [&](const OwnedLink& l) { return l.target == target; }),
+                links.end());
+}
+
 void ControlServer::Release(Connection& c) {
     if (c.controller)
         c.controller->Hangup();
-    for (const std::string& link : c.portLinks)
-        RemoveSymlinkIfTarget(link, c.slavePath);
-    for (const std::string& link : c.blockedLinks)
-        RemoveSymlinkIfTarget(link, c.blockedTarget);
+    for (const OwnedLink& link : c.links)
+        RemoveSymlinkIfTarget(link.path, link.target);
+    c.links.clear();
     if (c.fd >= 0)
         close(c.fd);
     c.fd = -1;
