@@ -8,18 +8,13 @@
 # Without one: everything runs under Xvfb, the script connects through the
 # window as a user would, changes the switches and saves screenshots.
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${KAVRO_BUILD_DIR:-$root/build}"
+. "$(dirname "${BASH_SOURCE[0]}")/build-trees.sh"
 demo="$build/demo"
 shots="${KAVRO_SHOTS_DIR:-$build/screenshots}"
-jobs="$(nproc)"
 
 bash "$root/scripts/deps.sh"
-cmake -S "$root" -B "$build/host" -DCMAKE_BUILD_TYPE=Debug >/dev/null
-cmake --build "$build/host" -j "$jobs" --target kavro-sim
-cmake -S "$root" -B "$build/win" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DKAVRO_SIM="$build/host/sim/kavro-sim" >/dev/null
-cmake --build "$build/win" -j "$jobs" --target KAVRO_Display_Limit_Switches kavro-register-ports kavro-window-driver
+build_host kavro-sim
+build_win KAVRO_Display_Limit_Switches kavro-register-ports kavro-window-driver
 
 if [ "${1:-}" != "--inner" ] && [ -z "${DISPLAY:-}" ]; then
     echo "No display: running headless under Xvfb."
