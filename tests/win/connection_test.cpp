@@ -117,6 +117,16 @@ TEST_F(ConnectionTest, SilentControllerIsReportedAfterAboutTwoSecondsWithThePort
     EXPECT_EQ(1, sim_.Count("readsn"));
 }
 
+TEST_F(ConnectionTest, SerialNumberLaterThanTheWaitCountsAsNoResponse) {
+    ASSERT_TRUE(sim_.SetDelay(2200));
+    driver_->ClickConnect();
+    const MessageBoxSeen box = driver_->WaitMessageBox(10000);
+    ExpectBox(box, L"No response from device!", MessageBoxSeen::Error);
+    DialogDriver::PressOk(box);
+    EXPECT_EQ(0, Connected());
+    EXPECT_EQ(L"", driver_->SerialText());
+}
+
 TEST_F(ConnectionTest, ConnectShowsTheSerialNumberAndPollsUntilDisconnect) {
     ASSERT_TRUE(sim_.SetSwitches("10100000"));
     ConnectOk();
