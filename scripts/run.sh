@@ -63,9 +63,10 @@ exec 8>"$demo/sim-commands"
 pids+=($!)
 
 driver() { "$WINE" "$bin/kavro-window-driver.exe" "$@"; }
+# shot NAME [rect command]: saves the window (caption and frame included).
 shot() {
     sleep 0.7
-    read -r x y w h < <(driver rect | tr -d '\r')
+    read -r x y w h < <(driver "${2:-rect}" | tr -d '\r')
     import -window root -crop "${w}x${h}+${x}+${y}" +repage "$shots/$1.png"
     echo "  $shots/$1.png"
 }
@@ -79,6 +80,8 @@ echo "switches 10100110" >&8
 shot connected-mixed
 echo "switches 01011000" >&8
 shot connected-other
+shot about about
+driver about-ok
 driver close
 sleep 1
 echo "Simulator log: $demo/sim.log"

@@ -19,11 +19,25 @@ bench_env() {
 }
 
 # Starts the prefix's server unless it runs: in the foreground mode (-f), so
-# that it never takes a test's pseudo-terminal as its controlling terminal,
-# and persisting 5 s after the last program so that tests start fast.
+# that it never takes a test's pseudo-terminal as its controlling terminal
+# (a detached server does, and floods stderr when the cable is pulled), and
+# persisting 30 s after the last program so that the next one starts fast.
+# Returns once the server listens, so that no program starts one of its own.
 bench_start_server() {
-    "$WINESERVER" -f -p5 >/dev/null 2>&1 &
+    local marker id pid
+    mkdir -p "$WINEPREFIX"
+    marker="$(mktemp)"
+    id="$(printf 'server-%x-%x' $(stat -c '%d %i' "$WINEPREFIX"))"
+    "$WINESERVER" -f -p30 >/dev/null 2>&1 &
+    pid=$!
     disown 2>/dev/null || true
+    for _ in $(seq 1 250); do
+        # Exited at once: a server already serves this prefix.
+        kill -0 "$pid" 2>/dev/null || break
+        [ -n "$(find /tmp -maxdepth 3 -path "*/$id/socket" -newer "$marker" 2>/dev/null)" ] && break
+        sleep 0.02
+    done
+    rm -f "$marker"
 }
 
 # Makes the prefix once (about 5 s); later calls return at once.
