@@ -1,7 +1,6 @@
 // Connection control: connect with the serial-number handshake, disconnect,
 // and the end of a connection whose controller fell silent.
 #include <cstring>
-#include <cwchar>
 
 #include "app/main_dialog.h"
 #include "app/resource.h"
