@@ -1,0 +1,400 @@
+// The real executable, started as a process of its own and driven from
+// outside through its window: connecting, the painted panel read back from
+// the screen, ending it with Esc or the close command while connected, and
+// a renamed copy that captions its message boxes with its own name.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdint>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/resource.h"
+#include "tests/win/dialog_driver.h"
+#include "tests/win/port_devices.h"
+#include "tests/win/sim_client.h"
+#include "tests/win/test_clock.h"
+
+namespace {
+
+constexpr int kPort = 18;
+const wchar_t kPortName[] = L"COM18";
+const wchar_t kMainCaption[] = L"KAVRO Limit Switches";
+
+constexpr COLORREF kGreen = RGB(0, 190, 0);
+constexpr COLORREF kRed = RGB(220, 0, 0);
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+
+// A switch box: its top-left corner, the triangle's centroid, and the flag
+// it shows (Z not swapped).
+struct SwitchBox {
+    const char* name;
+    POINT topLeft;
+    POINT centroid;
+    int flag;
+};
+
+const SwitchBox kBoxes[] = {
+    {"cross top", {190, 35}, {207, 55}, 2},     {"cross bottom", {190, 115}, {207, 129}, 3},
+    {"cross left", {150, 75}, {170, 92}, 0},    {"cross right", {230, 75}, {244, 92}, 1},
+    {"column top", {300, 35}, {317, 55}, 5},    {"column bottom", {300, 115}, {317, 129}, 4},
+};
+
+std::string ColorText(COLORREF c) {
+    std::ostringstream s;
+    s << "RGB(" << int(GetRValue(c)) << "," << int(GetGValue(c)) << "," << int(GetBValue(c)) << ")";
+    return s.str();
+}
+
+// A window's text as the window itself reports it (for a list-only combo
+// box: the chosen entry), also across processes.
+std::wstring TextOf(HWND hWnd) {
+    wchar_t buffer[512] = {};
+    DWORD_PTR copied = 0;
+    ::SendMessageTimeoutW(hWnd, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000, &copied);
+    return buffer;
+}
+
+std::wstring ClassOf(HWND hWnd) {
+    wchar_t buffer[256] = {};
+    ::GetClassNameW(hWnd, buffer, 256);
+    return buffer;
+}
+
+// The client area of another process's window, copied from the screen.
+class ScreenCapture {
+public:
+    explicit ScreenCapture(HWND hWnd) {
+        RECT client;
+        ::GetClientRect(hWnd, &client);
+        POINT origin = {0, 0};
+        ::ClientToScreen(hWnd, &origin);
+        width_ = client.right;
+        height_ = client.bottom;
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = width_;
+        info.bmiHeader.biHeight = -height_;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        const HDC screen = ::GetDC(nullptr);
+        const HDC memory = ::CreateCompatibleDC(screen);
+        const HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        const HGDIOBJ previous = ::SelectObject(memory, bitmap);
+        ::BitBlt(memory, 0, 0, width_, height_, screen, origin.x, origin.y, SRCCOPY);
+        ::GdiFlush();
+        const std::uint32_t* p = static_cast<const std::uint32_t*>(bits);
+        pixels_.assign(p, p + static_cast<size_t>(width_) * height_);
+        ::SelectObject(memory, previous);
+        ::DeleteObject(bitmap);
+        ::DeleteDC(memory);
+        ::ReleaseDC(nullptr, screen);
+    }
+
+    COLORREF At(int x, int y) const {
+        if (x < 0 || y < 0 || x >= width_ || y >= height_)
+            return CLR_INVALID;
+        const std::uint32_t bgr = pixels_[static_cast<size_t>(y) * width_ + x];
+        return RGB((bgr >> 16) & 0xFF, (bgr >> 8) & 0xFF, bgr & 0xFF);
+    }
+
+private:
+    int width_ = 0, height_ = 0;
+    std::vector<std::uint32_t> pixels_;
+};
+
+// Differences between the panel on screen and what the switches should
+// show; empty when it matches. switches empty: not connected.
+std::string PanelDifferences(HWND hWnd, const std::string& switches) {
+    const ScreenCapture c(hWnd);
+    std::ostringstream out;
+    for (const SwitchBox& box : kBoxes) {
+        const COLORREF fill = switches.empty() ? ::GetSysColor(COLOR_BTNFACE)
+                                               : (switches.at(static_cast<size_t>(box.flag)) == '1' ? kGreen : kRed);
+        const COLORREF seen = c.At(box.topLeft.x + 4, box.topLeft.y + 4);
+        if (seen != fill)
+            out << box.name << " fill " << ColorText(seen) << ", expected " << ColorText(fill) << "\n";
+        const COLORREF arrow = c.At(box.centroid.x, box.centroid.y);
+        if (arrow != kBlack)
+            out << box.name << " arrow " << ColorText(arrow) << "\n";
+    }
+    return out.str();
+}
+
+::testing::AssertionResult PanelBecomes(HWND hWnd, const std::string& switches, int timeoutMs) {
+    std::string diff;
+    DialogDriver::WaitUntil(
+        [&] {
+            diff = PanelDifferences(hWnd, switches);
+            return diff.empty();
+        },
+        timeoutMs);
+    if (diff.empty())
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "panel for \"" << switches << "\":\n" << diff;
+}
+
+// The directory of this test program, with a trailing backslash.
+std::wstring OwnDirectory() {
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dir(path);
+    return dir.substr(0, dir.find_last_of(L"\\/") + 1);
+}
+
+// The tool, built beside the test programs: ...\tests\win\ -> ...\bin\.
+std::wstring ToolPath() {
+    std::wstring dir = OwnDirectory();
+    for (int up = 0; up < 2; ++up)
+        dir.erase(dir.find_last_of(L"\\/", dir.size() - 2) + 1);
+    return dir + L"bin\\KAVRO_Display_Limit_Switches.exe";
+}
+
+struct FindContext {
+    DWORD processId;
+    bool mainWindow;  // the main dialog, or any other dialog of the process
+    HWND found;
+};
+
+// A visible top-level dialog-class window of the process: its main window,
+// or one that is not (a message box or the About box).
+HWND FindProcessDialog(DWORD processId, bool mainWindow) {
+    FindContext context = {processId, mainWindow, nullptr};
+    ::EnumWindows(
+        [](HWND hWnd, LPARAM lParam) -> BOOL {
+            FindContext* c = reinterpret_cast<FindContext*>(lParam);
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(hWnd, &pid);
+            if (pid != c->processId || !::IsWindowVisible(hWnd) || ClassOf(hWnd) != L"#32770")
+                return TRUE;
+            if ((TextOf(hWnd) == kMainCaption) != c->mainWindow)
+                return TRUE;
+            c->found = hWnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&context));
+    return context.found;
+}
+
+// The text of a message box: its static control that is not the icon.
+std::wstring BoxText(HWND box) {
+    std::wstring text;
+    for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (ClassOf(child) == L"Static" && (::GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON &&
+            !TextOf(child).empty())
+            text = TextOf(child);
+    }
+    return text;
+}
+
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::wstring error;
+        ASSERT_GE(PortDevices::RemoveAllPortsDevices(&error), 0) << error;
+        ASSERT_TRUE(sim_.Connect()) << sim_.LastReply();
+        ASSERT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(ToolPath().c_str())) << "no tool at the expected path";
+    }
+    void TearDown() override { Cleanup(); }
+
+    // Ends the program if it still runs (it never outlives its test) and
+    // deletes the copies made of it.
+    void Cleanup() {
+        if (process_.hProcess) {
+            if (::WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+                ::TerminateProcess(process_.hProcess, 99);
+                ::WaitForSingleObject(process_.hProcess, 10000);
+            }
+            ::CloseHandle(process_.hThread);
+            ::CloseHandle(process_.hProcess);
+            process_ = {};
+        }
+        main_ = nullptr;
+        for (const std::wstring& file : copies_)
+            ::DeleteFileW(file.c_str());
+        copies_.clear();
+        if (!tempDir_.empty())
+            ::RemoveDirectoryW(tempDir_.c_str());
+        tempDir_.clear();
+    }
+
+    // Starts the executable and waits for its main window.
+    void Start(const std::wstring& exe) {
+        std::wstring commandLine = L"\"" + exe + L"\"";
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        ASSERT_TRUE(::CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                     &startup, &process_))
+            << "CreateProcess failed: " << ::GetLastError();
+        ASSERT_TRUE(DialogDriver::WaitUntil(
+            [this] {
+                main_ = FindProcessDialog(process_.dwProcessId, true);
+                return main_ != nullptr;
+            },
+            30000))
+            << "no main window";
+    }
+    // Copies the tool under another name into a folder of its own.
+    std::wstring CopyAs(const std::wstring& name) {
+        if (tempDir_.empty()) {
+            wchar_t temp[MAX_PATH] = {};
+            ::GetTempPathW(MAX_PATH, temp);
+            tempDir_ = std::wstring(temp) + L"kavro-program-test-" + std::to_wstring(::GetCurrentProcessId());
+            ::CreateDirectoryW(tempDir_.c_str(), nullptr);
+        }
+        const std::wstring path = tempDir_ + L"\\" + name;
+        EXPECT_TRUE(::CopyFileW(ToolPath().c_str(), path.c_str(), FALSE)) << "copy failed: " << ::GetLastError();
+        copies_.push_back(path);
+        return path;
+    }
+    // Ends the program started last, waiting for it; false if it did not end.
+    bool WaitExit(int timeoutMs, DWORD* exitCode) {
+        if (::WaitForSingleObject(process_.hProcess, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0)
+            return false;
+        ::GetExitCodeProcess(process_.hProcess, exitCode);
+        return true;
+    }
+    HWND Control(int id) const { return ::GetDlgItem(main_, id); }
+    void ClickConnect() { ::PostMessageW(Control(IDC_CONNECT), BM_CLICK, 0, 0); }
+    // Connects through the window to the simulator on COM18.
+    void ConnectToSimulator() {
+        ClickConnect();
+        ASSERT_TRUE(DialogDriver::WaitUntil([this] { return TextOf(Control(IDC_CONNECT)) == L"Disconnect"; }, 10000))
+            << "not connected";
+        ASSERT_TRUE(sim_.Opened());
+        ASSERT_TRUE(DialogDriver::WaitUntil([this] { return sim_.Count("swin") > 0; }, 5000)) << "not polling";
+    }
+    void StartConnected(const char* switches) {
+        ASSERT_TRUE(devices_.AddPortName(kPortName)) << devices_.LastError();
+        ASSERT_TRUE(sim_.Attach(kPort)) << sim_.LastReply();
+        ASSERT_TRUE(sim_.SetSwitches(switches));
+        ASSERT_NO_FATAL_FAILURE(Start(ToolPath()));
+        ASSERT_NO_FATAL_FAILURE(ConnectToSimulator());
+    }
+    // The message box (or other second dialog) the program shows.
+    HWND WaitSecondDialog(int timeoutMs) {
+        HWND box = nullptr;
+        DialogDriver::WaitUntil(
+            [&] {
+                box = FindProcessDialog(process_.dwProcessId, false);
+                return box != nullptr;
+            },
+            timeoutMs);
+        return box;
+    }
+    static void PressOk(HWND box) {
+        ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(box, IDOK)));
+    }
+
+    PortDevices devices_;
+    SimController sim_;
+    PROCESS_INFORMATION process_ = {};
+    HWND main_ = nullptr;
+    std::wstring tempDir_;
+    std::vector<std::wstring> copies_;
+};
+
+TEST_F(ProgramTest, StartsConnectsAndPaintsTheControllerSwitches) {
+    ASSERT_TRUE(devices_.AddPortName(kPortName)) << devices_.LastError();
+    ASSERT_TRUE(sim_.Attach(kPort)) << sim_.LastReply();
+    ASSERT_TRUE(sim_.SetSerial("SN-1818"));
+    ASSERT_TRUE(sim_.SetSwitches("10100100"));
+    Start(ToolPath());
+    ASSERT_NE(nullptr, main_);
+
+    EXPECT_EQ(L"COM18", TextOf(Control(IDC_PORT_COMBO))) << "the registered port is chosen";
+    EXPECT_EQ(L"Connect", TextOf(Control(IDC_CONNECT)));
+    EXPECT_FALSE(sim_.Opened());
+    EXPECT_TRUE(PanelBecomes(main_, "", 5000)) << "grey before connecting";
+
+    ConnectToSimulator();
+    EXPECT_EQ(L"SN-1818", TextOf(Control(IDC_SERIAL_NUMBER)));
+    EXPECT_TRUE(PanelBecomes(main_, "10100100", 5000));
+    ASSERT_TRUE(sim_.SetSwitches("01011000"));
+    EXPECT_TRUE(PanelBecomes(main_, "01011000", 5000));
+
+    // Disconnect through the same button.
+    ClickConnect();
+    EXPECT_TRUE(sim_.WaitOpened(false, 5000));
+    EXPECT_TRUE(PanelBecomes(main_, "", 5000)) << "grey after disconnecting";
+}
+
+TEST_F(ProgramTest, EscapeEndsTheProgramWhileConnected) {
+    StartConnected("11000000");
+    GUITHREADINFO gui = {};
+    gui.cbSize = sizeof(gui);
+    const DWORD thread = ::GetWindowThreadProcessId(main_, nullptr);
+    const HWND focus = ::GetGUIThreadInfo(thread, &gui) && gui.hwndFocus ? gui.hwndFocus : main_;
+    const Stopwatch watch;
+    ::PostMessageW(focus, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    ::PostMessageW(focus, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+
+    EXPECT_TRUE(sim_.WaitOpened(false, 15000)) << "port closed";
+    DWORD exitCode = STILL_ACTIVE;
+    ASSERT_TRUE(WaitExit(15000, &exitCode)) << "still running " << watch.Ms() << " ms after Esc";
+    EXPECT_EQ(0u, exitCode);
+}
+
+TEST_F(ProgramTest, CloseCommandEndsTheProgramWhileConnected) {
+    StartConnected("00110000");
+    const Stopwatch watch;
+    ::PostMessageW(main_, WM_SYSCOMMAND, SC_CLOSE, 0);
+
+    EXPECT_TRUE(sim_.WaitOpened(false, 15000)) << "port closed";
+    DWORD exitCode = STILL_ACTIVE;
+    ASSERT_TRUE(WaitExit(15000, &exitCode)) << "still running " << watch.Ms() << " ms after the close command";
+    EXPECT_EQ(0u, exitCode);
+}
+
+TEST_F(ProgramTest, AboutBoxIsModalToTheMainWindowAndOkReturnsToIt) {
+    ASSERT_NO_FATAL_FAILURE(Start(ToolPath()));
+    ::PostMessageW(main_, WM_SYSCOMMAND, IDM_ABOUT, 0);
+    const HWND about = WaitSecondDialog(10000);
+    ASSERT_NE(nullptr, about) << "no About box";
+    EXPECT_EQ(L"Informationen zu KAVRO_Display_Limit_Switches", TextOf(about));
+    EXPECT_EQ(main_, ::GetWindow(about, GW_OWNER)) << "owned by the main window";
+    EXPECT_FALSE(::IsWindowEnabled(main_)) << "the main window waits for it";
+
+    PressOk(about);
+    EXPECT_TRUE(DialogDriver::WaitUntil([&] { return !::IsWindow(about); }, 10000)) << "closed by OK";
+    EXPECT_TRUE(DialogDriver::WaitUntil([this] { return ::IsWindowEnabled(main_) != FALSE; }, 5000));
+    EXPECT_TRUE(::IsWindowVisible(main_));
+    EXPECT_EQ(kMainCaption, TextOf(main_));
+    EXPECT_EQ(WAIT_TIMEOUT, ::WaitForSingleObject(process_.hProcess, 0)) << "still running";
+
+    ::PostMessageW(main_, WM_SYSCOMMAND, SC_CLOSE, 0);
+    DWORD exitCode = STILL_ACTIVE;
+    EXPECT_TRUE(WaitExit(15000, &exitCode));
+}
+
+TEST_F(ProgramTest, RenamedCopyCaptionsItsMessageBoxesWithItsOwnName) {
+    // No Ports device: the list holds only "Refresh...", and Connect asks for a port.
+    for (const wchar_t* name : {L"Renamed Tool.exe", L"Limit.Check.exe"}) {
+        const std::wstring file(name);
+        const std::wstring expected = file.substr(0, file.size() - 4);
+        SCOPED_TRACE(std::string(expected.begin(), expected.end()));
+
+        ASSERT_NO_FATAL_FAILURE(Start(CopyAs(name)));
+        EXPECT_EQ(L"Refresh...", TextOf(Control(IDC_PORT_COMBO)));
+        ClickConnect();
+        const HWND box = WaitSecondDialog(10000);
+        ASSERT_NE(nullptr, box) << "no message box";
+        EXPECT_EQ(expected, TextOf(box));
+        EXPECT_EQ(L"Please select a COM port.", BoxText(box));
+
+        PressOk(box);
+        EXPECT_TRUE(DialogDriver::WaitUntil([&] { return !::IsWindow(box); }, 10000)) << "closed by OK";
+        EXPECT_EQ(L"Connect", TextOf(Control(IDC_CONNECT)));
+        ::PostMessageW(main_, WM_SYSCOMMAND, SC_CLOSE, 0);
+        DWORD exitCode = STILL_ACTIVE;
+        ASSERT_TRUE(WaitExit(15000, &exitCode));
+        Cleanup();
+    }
+}
+
+}  // namespace
