@@ -41,8 +41,11 @@ bench_start_server() {
 }
 
 # Makes the prefix once (about 5 s); later calls return at once.
+#   bench_prepare DIR [unmanaged]
+# "unmanaged" keeps Wine's windows away from any X window manager: with none
+# running (Xvfb), Wine otherwise waits 2 s for one whenever a window closes.
 bench_prepare() {
-    local bench="$1"
+    local bench="$1" unmanaged="${2:-}"
     mkdir -p "$bench/ports"
     bench_env "$bench"
     (
@@ -60,6 +63,11 @@ bench_prepare() {
             "$WINESERVER" -k >/dev/null 2>&1 || true
             "$WINESERVER" -w >/dev/null 2>&1 || true
             touch "$WINEPREFIX/.kavro-bench-ready"
+        fi
+        if [ -n "$unmanaged" ] && [ ! -f "$WINEPREFIX/.kavro-bench-unmanaged" ]; then
+            bench_start_server
+            "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+            touch "$WINEPREFIX/.kavro-bench-unmanaged"
         fi
     ) 9>"$bench/.lock"
     bench_start_server

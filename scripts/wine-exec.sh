@@ -18,7 +18,7 @@ while [ $# -gt 0 ]; do
 done
 [ -n "$bench" ] || { echo "wine-exec.sh: --bench is required" >&2; exit 2; }
 
-bench_prepare "$bench"
+bench_prepare "$bench" unmanaged
 
 sim_pid=""
 if [ -n "$sim" ] && [ -x "$sim" ]; then
@@ -38,8 +38,14 @@ if [ -n "$sim" ] && [ -x "$sim" ]; then
     export KAVRO_SIM_CONTROL="$(cat "$port_file")"
 fi
 
-"$WINE" "$@"
+# Wine's service processes start with the first program and outlive it
+# until the server exits; they must not hold our caller's output open (ctest
+# would wait for them), so the program writes to a file shown afterwards.
+out="$(mktemp "$bench/output.XXXXXX")"
+"$WINE" "$@" >"$out" 2>&1
 rc=$?
+cat "$out"
+rm -f "$out"
 
 if [ -n "$sim_pid" ]; then
     kill "$sim_pid" 2>/dev/null
