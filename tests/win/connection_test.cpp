@@ -37,23 +37,11 @@ protected:
     }
 
     TestDialog& Dlg() { return driver_->Dialog(); }
-    int Connected() { return driver_->Read<int>([this] { return Dlg().m_connected; }); }
+    int Connected() { return driver_->Connected(); }
     bool WorkerExists() { return driver_->Read<bool>([this] { return Dlg().m_pPollThread != nullptr; }); }
-    std::string Flags() {
-        return driver_->Read<std::string>([this] {
-            CSingleLock lock(&Dlg().m_stateLock, true);
-            std::string s;
-            for (int f : Dlg().m_switch)
-                s += static_cast<char>('0' + f);
-            return s;
-        });
-    }
+    std::string Flags() { return driver_->Flags(); }
     // Connects and waits until the worker has made its first poll.
-    void ConnectOk() {
-        driver_->ClickConnect();
-        ASSERT_TRUE(DialogDriver::WaitUntil([this] { return Connected() == 1; }, 8000)) << "connected";
-        ASSERT_TRUE(DialogDriver::WaitUntil([this] { return sim_.Count("swin") > 0; }, 5000)) << "polling";
-    }
+    void ConnectOk() { ASSERT_TRUE(driver_->ConnectAndPoll(sim_)) << "connected and polling"; }
     void ExpectBox(const MessageBoxSeen& box, const wchar_t* text, MessageBoxSeen::Icon icon) {
         ASSERT_NE(nullptr, box.hWnd) << "no message box";
         EXPECT_EQ(text, box.text);

@@ -132,6 +132,26 @@ std::wstring DialogDriver::ButtonText() { return TextOf(::GetDlgItem(hWnd_, IDC_
 
 std::wstring DialogDriver::SerialText() { return TextOf(::GetDlgItem(hWnd_, IDC_SERIAL_NUMBER)); }
 
+int DialogDriver::Connected() {
+    return Read<int>([this] { return dialog_->m_connected; });
+}
+
+std::string DialogDriver::Flags() {
+    return Read<std::string>([this] {
+        CSingleLock lock(&dialog_->m_stateLock, true);
+        std::string s;
+        for (int f : dialog_->m_switch)
+            s += static_cast<char>('0' + f);
+        return s;
+    });
+}
+
+bool DialogDriver::ConnectAndPoll(SimController& sim) {
+    ClickConnect();
+    return WaitUntil([this] { return Connected() == 1; }, 8000) &&
+           WaitUntil([&sim] { return sim.Count("swin") > 0; }, 5000);
+}
+
 HWND FindThreadDialog(DWORD threadId, HWND except, const std::wstring& caption) {
     FindContext context = {threadId, except, &caption, nullptr};
     ::EnumThreadWindows(

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/main_dialog.h"
+#include "tests/win/sim_client.h"
 
 // The dialog under test: counts WM_PANEL_REFRESH and WM_CONNECTION_LOST as
 // its modal loop retrieves them, and runs test code on its own thread.
@@ -71,6 +72,12 @@ public:
     void ClickSwapZ();
     std::wstring ButtonText();
     std::wstring SerialText();
+    // m_connected, and the eight switch flags as '0'/'1' (read under the
+    // state lock), both read on the dialog's thread.
+    int Connected();
+    std::string Flags();
+    // Presses Connect and waits until connected and the controller was polled.
+    bool ConnectAndPoll(SimController& sim);
 
     // Waits for a message box of the dialog's thread; hWnd null when none came.
     MessageBoxSeen WaitMessageBox(int timeoutMs);

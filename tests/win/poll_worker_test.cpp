@@ -58,13 +58,7 @@ protected:
     bool Ended(int timeoutMs) {
         return ::WaitForSingleObject(thread_->m_hThread, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
     }
-    std::string Flags() {
-        CSingleLock lock(&Dlg().m_stateLock, true);
-        std::string s;
-        for (int f : Dlg().m_switch)
-            s += static_cast<char>('0' + f);
-        return s;
-    }
+    std::string Flags() { return driver_->Flags(); }
 
     SimController sim_;
     std::unique_ptr<DialogDriver> driver_;

@@ -255,21 +255,9 @@ protected:
 
     HWND Main() const { return driver_->Window(); }
     TestDialog& Dlg() { return driver_->Dialog(); }
-    int Connected() { return driver_->Read<int>([this] { return Dlg().m_connected; }); }
-    std::string Flags() {
-        return driver_->Read<std::string>([this] {
-            CSingleLock lock(&Dlg().m_stateLock, true);
-            std::string s;
-            for (int f : Dlg().m_switch)
-                s += static_cast<char>('0' + f);
-            return s;
-        });
-    }
-    void ConnectOk() {
-        driver_->ClickConnect();
-        ASSERT_TRUE(DialogDriver::WaitUntil([this] { return Connected() == 1; }, 8000)) << "connected";
-        ASSERT_TRUE(DialogDriver::WaitUntil([this] { return sim_.Count("swin") > 0; }, 5000)) << "polling";
-    }
+    int Connected() { return driver_->Connected(); }
+    std::string Flags() { return driver_->Flags(); }
+    void ConnectOk() { ASSERT_TRUE(driver_->ConnectAndPoll(sim_)) << "connected and polling"; }
     void DisconnectOk() {
         driver_->ClickConnect();
         ASSERT_TRUE(DialogDriver::WaitUntil([this] { return Connected() == 0; }, 5000)) << "disconnected";
