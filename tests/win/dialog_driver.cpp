@@ -17,18 +17,6 @@ struct FindContext {
     HWND found;
 };
 
-std::wstring TextOf(HWND hWnd) {
-    wchar_t buffer[1024] = {};
-    ::GetWindowTextW(hWnd, buffer, 1024);
-    return buffer;
-}
-
-std::wstring ClassOf(HWND hWnd) {
-    wchar_t buffer[256] = {};
-    ::GetClassNameW(hWnd, buffer, 256);
-    return buffer;
-}
-
 }  // namespace
 
 BEGIN_MESSAGE_MAP(TestDialog, CKAVRODisplayLimitSwitchesDlg)
@@ -128,9 +116,9 @@ void DialogDriver::ClickConnect() { ::PostMessageW(::GetDlgItem(hWnd_, IDC_CONNE
 
 void DialogDriver::ClickSwapZ() { ::PostMessageW(::GetDlgItem(hWnd_, IDC_INVERT_Z), BM_CLICK, 0, 0); }
 
-std::wstring DialogDriver::ButtonText() { return TextOf(::GetDlgItem(hWnd_, IDC_CONNECT)); }
+std::wstring DialogDriver::ButtonText() { return WindowText(::GetDlgItem(hWnd_, IDC_CONNECT)); }
 
-std::wstring DialogDriver::SerialText() { return TextOf(::GetDlgItem(hWnd_, IDC_SERIAL_NUMBER)); }
+std::wstring DialogDriver::SerialText() { return WindowText(::GetDlgItem(hWnd_, IDC_SERIAL_NUMBER)); }
 
 int DialogDriver::Connected() {
     return Read<int>([this] { return dialog_->m_connected; });
@@ -158,9 +146,9 @@ HWND FindThreadDialog(DWORD threadId, HWND except, const std::wstring& caption) 
         threadId,
         [](HWND hWnd, LPARAM lParam) -> BOOL {
             FindContext* c = reinterpret_cast<FindContext*>(lParam);
-            if (hWnd == c->except || !::IsWindowVisible(hWnd) || ClassOf(hWnd) != L"#32770")
+            if (hWnd == c->except || !::IsWindowVisible(hWnd) || WindowClass(hWnd) != L"#32770")
                 return TRUE;
-            if (!c->caption->empty() && TextOf(hWnd) != *c->caption)
+            if (!c->caption->empty() && WindowText(hWnd) != *c->caption)
                 return TRUE;
             c->found = hWnd;
             return FALSE;
@@ -179,10 +167,10 @@ MessageBoxSeen DialogDriver::WaitMessageBox(int timeoutMs) {
         timeoutMs);
     if (!seen.hWnd)
         return seen;
-    seen.caption = TextOf(seen.hWnd);
+    seen.caption = WindowText(seen.hWnd);
     // The text is the box's static control that is not the icon.
     for (HWND child = ::GetWindow(seen.hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-        if (ClassOf(child) != L"Static")
+        if (WindowClass(child) != L"Static")
             continue;
         const LONG_PTR style = ::GetWindowLongPtrW(child, GWL_STYLE);
         if ((style & SS_TYPEMASK) == SS_ICON) {
@@ -195,7 +183,7 @@ MessageBoxSeen DialogDriver::WaitMessageBox(int timeoutMs) {
                 seen.icon = MessageBoxSeen::Other;
             continue;
         }
-        const std::wstring text = TextOf(child);
+        const std::wstring text = WindowText(child);
         if (!text.empty())
             seen.text = text;
     }
@@ -219,6 +207,19 @@ bool DialogDriver::WaitUntil(const std::function<bool()>& fn, int timeoutMs) {
             return false;
         ::Sleep(10);
     }
+}
+
+std::wstring WindowText(HWND hWnd) {
+    wchar_t buffer[1024] = {};
+    DWORD_PTR copied = 0;
+    ::SendMessageTimeoutW(hWnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000, &copied);
+    return buffer;
+}
+
+std::wstring WindowClass(HWND hWnd) {
+    wchar_t buffer[256] = {};
+    ::GetClassNameW(hWnd, buffer, 256);
+    return buffer;
 }
 
 std::wstring ModuleBaseName() {

@@ -100,5 +100,9 @@ private:
 
 // Finds a visible top-level dialog-class window of thread `threadId` other than `except`.
 HWND FindThreadDialog(DWORD threadId, HWND except, const std::wstring& caption = L"");
+// A window's text as the window reports it (WM_GETTEXT: also the text of
+// another process's controls), and its class name.
+std::wstring WindowText(HWND hWnd);
+std::wstring WindowClass(HWND hWnd);
 // The executable's own name without directory and extension.
 std::wstring ModuleBaseName();

@@ -13,6 +13,7 @@
 
 #include "app/resource.h"
 #include "tests/win/dialog_driver.h"
+#include "tests/win/panel_pixels.h"
 #include "tests/win/port_devices.h"
 #include "tests/win/sim_client.h"
 #include "tests/win/test_clock.h"
@@ -23,106 +24,10 @@ constexpr int kPort = 18;
 const wchar_t kPortName[] = L"COM18";
 const wchar_t kMainCaption[] = L"KAVRO Limit Switches";
 
-constexpr COLORREF kGreen = RGB(0, 190, 0);
-constexpr COLORREF kRed = RGB(220, 0, 0);
-constexpr COLORREF kBlack = RGB(0, 0, 0);
-
-// A switch box: its top-left corner, the triangle's centroid, and the flag
-// it shows (Z not swapped).
-struct SwitchBox {
-    const char* name;
-    POINT topLeft;
-    POINT centroid;
-    int flag;
-};
-
-const SwitchBox kBoxes[] = {
-    {"cross top", {190, 35}, {207, 55}, 2},     {"cross bottom", {190, 115}, {207, 129}, 3},
-    {"cross left", {150, 75}, {170, 92}, 0},    {"cross right", {230, 75}, {244, 92}, 1},
-    {"column top", {300, 35}, {317, 55}, 5},    {"column bottom", {300, 115}, {317, 129}, 4},
-};
-
-std::string ColorText(COLORREF c) {
-    std::ostringstream s;
-    s << "RGB(" << int(GetRValue(c)) << "," << int(GetGValue(c)) << "," << int(GetBValue(c)) << ")";
-    return s.str();
-}
-
-// A window's text as the window itself reports it (for a list-only combo
-// box: the chosen entry), also across processes.
-std::wstring TextOf(HWND hWnd) {
-    wchar_t buffer[512] = {};
-    DWORD_PTR copied = 0;
-    ::SendMessageTimeoutW(hWnd, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000, &copied);
-    return buffer;
-}
-
-std::wstring ClassOf(HWND hWnd) {
-    wchar_t buffer[256] = {};
-    ::GetClassNameW(hWnd, buffer, 256);
-    return buffer;
-}
-
-// The client area of another process's window, copied from the screen.
-class ScreenCapture {
-public:
-    explicit ScreenCapture(HWND hWnd) {
-        RECT client;
-        ::GetClientRect(hWnd, &client);
-        POINT origin = {0, 0};
-        ::ClientToScreen(hWnd, &origin);
-        width_ = client.right;
-        height_ = client.bottom;
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = width_;
-        info.bmiHeader.biHeight = -height_;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        const HDC screen = ::GetDC(nullptr);
-        const HDC memory = ::CreateCompatibleDC(screen);
-        const HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        const HGDIOBJ previous = ::SelectObject(memory, bitmap);
-        ::BitBlt(memory, 0, 0, width_, height_, screen, origin.x, origin.y, SRCCOPY);
-        ::GdiFlush();
-        const std::uint32_t* p = static_cast<const std::uint32_t*>(bits);
-        pixels_.assign(p, p + static_cast<size_t>(width_) * height_);
-        ::SelectObject(memory, previous);
-        ::DeleteObject(bitmap);
-        ::DeleteDC(memory);
-        ::ReleaseDC(nullptr, screen);
-    }
-
-    COLORREF At(int x, int y) const {
-        if (x < 0 || y < 0 || x >= width_ || y >= height_)
-            return CLR_INVALID;
-        const std::uint32_t bgr = pixels_[static_cast<size_t>(y) * width_ + x];
-        return RGB((bgr >> 16) & 0xFF, (bgr >> 8) & 0xFF, bgr & 0xFF);
-    }
-
-private:
-    int width_ = 0, height_ = 0;
-    std::vector<std::uint32_t> pixels_;
-};
-
 // Differences between the panel on screen and what the switches should
 // show; empty when it matches. switches empty: not connected.
 std::string PanelDifferences(HWND hWnd, const std::string& switches) {
-    const ScreenCapture c(hWnd);
-    std::ostringstream out;
-    for (const SwitchBox& box : kBoxes) {
-        const COLORREF fill = switches.empty() ? ::GetSysColor(COLOR_BTNFACE)
-                                               : (switches.at(static_cast<size_t>(box.flag)) == '1' ? kGreen : kRed);
-        const COLORREF seen = c.At(box.topLeft.x + 4, box.topLeft.y + 4);
-        if (seen != fill)
-            out << box.name << " fill " << ColorText(seen) << ", expected " << ColorText(fill) << "\n";
-        const COLORREF arrow = c.At(box.centroid.x, box.centroid.y);
-        if (arrow != kBlack)
-            out << box.name << " arrow " << ColorText(arrow) << "\n";
-    }
-    return out.str();
+    return PanelDifferences(PixelCapture::OfScreen(hWnd), PanelExpectation{!switches.empty(), switches, false});
 }
 
 ::testing::AssertionResult PanelBecomes(HWND hWnd, const std::string& switches, int timeoutMs) {
@@ -169,9 +74,9 @@ HWND FindProcessDialog(DWORD processId, bool mainWindow) {
             FindContext* c = reinterpret_cast<FindContext*>(lParam);
             DWORD pid = 0;
             ::GetWindowThreadProcessId(hWnd, &pid);
-            if (pid != c->processId || !::IsWindowVisible(hWnd) || ClassOf(hWnd) != L"#32770")
+            if (pid != c->processId || !::IsWindowVisible(hWnd) || WindowClass(hWnd) != L"#32770")
                 return TRUE;
-            if ((TextOf(hWnd) == kMainCaption) != c->mainWindow)
+            if ((WindowText(hWnd) == kMainCaption) != c->mainWindow)
                 return TRUE;
             c->found = hWnd;
             return FALSE;
@@ -184,9 +89,9 @@ HWND FindProcessDialog(DWORD processId, bool mainWindow) {
 std::wstring BoxText(HWND box) {
     std::wstring text;
     for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-        if (ClassOf(child) == L"Static" && (::GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON &&
-            !TextOf(child).empty())
-            text = TextOf(child);
+        if (WindowClass(child) == L"Static" && (::GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON &&
+            !WindowText(child).empty())
+            text = WindowText(child);
     }
     return text;
 }
@@ -263,7 +168,7 @@ protected:
     // Connects through the window to the simulator on COM18.
     void ConnectToSimulator() {
         ClickConnect();
-        ASSERT_TRUE(DialogDriver::WaitUntil([this] { return TextOf(Control(IDC_CONNECT)) == L"Disconnect"; }, 10000))
+        ASSERT_TRUE(DialogDriver::WaitUntil([this] { return WindowText(Control(IDC_CONNECT)) == L"Disconnect"; }, 10000))
             << "not connected";
         ASSERT_TRUE(sim_.Opened());
         ASSERT_TRUE(DialogDriver::WaitUntil([this] { return sim_.Count("swin") > 0; }, 5000)) << "not polling";
@@ -307,13 +212,13 @@ TEST_F(ProgramTest, StartsConnectsAndPaintsTheControllerSwitches) {
     Start(ToolPath());
     ASSERT_NE(nullptr, main_);
 
-    EXPECT_EQ(L"COM18", TextOf(Control(IDC_PORT_COMBO))) << "the registered port is chosen";
-    EXPECT_EQ(L"Connect", TextOf(Control(IDC_CONNECT)));
+    EXPECT_EQ(L"COM18", WindowText(Control(IDC_PORT_COMBO))) << "the registered port is chosen";
+    EXPECT_EQ(L"Connect", WindowText(Control(IDC_CONNECT)));
     EXPECT_FALSE(sim_.Opened());
     EXPECT_TRUE(PanelBecomes(main_, "", 5000)) << "grey before connecting";
 
     ConnectToSimulator();
-    EXPECT_EQ(L"SN-1818", TextOf(Control(IDC_SERIAL_NUMBER)));
+    EXPECT_EQ(L"SN-1818", WindowText(Control(IDC_SERIAL_NUMBER)));
     EXPECT_TRUE(PanelBecomes(main_, "10100100", 5000));
     ASSERT_TRUE(sim_.SetSwitches("01011000"));
     EXPECT_TRUE(PanelBecomes(main_, "01011000", 5000));
@@ -356,7 +261,7 @@ TEST_F(ProgramTest, AboutBoxIsModalToTheMainWindowAndOkReturnsToIt) {
     ::PostMessageW(main_, WM_SYSCOMMAND, IDM_ABOUT, 0);
     const HWND about = WaitSecondDialog(10000);
     ASSERT_NE(nullptr, about) << "no About box";
-    EXPECT_EQ(L"Informationen zu KAVRO_Display_Limit_Switches", TextOf(about));
+    EXPECT_EQ(L"Informationen zu KAVRO_Display_Limit_Switches", WindowText(about));
     EXPECT_EQ(main_, ::GetWindow(about, GW_OWNER)) << "owned by the main window";
     EXPECT_FALSE(::IsWindowEnabled(main_)) << "the main window waits for it";
 
@@ -364,7 +269,7 @@ TEST_F(ProgramTest, AboutBoxIsModalToTheMainWindowAndOkReturnsToIt) {
     EXPECT_TRUE(DialogDriver::WaitUntil([&] { return !::IsWindow(about); }, 10000)) << "closed by OK";
     EXPECT_TRUE(DialogDriver::WaitUntil([this] { return ::IsWindowEnabled(main_) != FALSE; }, 5000));
     EXPECT_TRUE(::IsWindowVisible(main_));
-    EXPECT_EQ(kMainCaption, TextOf(main_));
+    EXPECT_EQ(kMainCaption, WindowText(main_));
     EXPECT_EQ(WAIT_TIMEOUT, ::WaitForSingleObject(process_.hProcess, 0)) << "still running";
 
     ::PostMessageW(main_, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -380,16 +285,16 @@ TEST_F(ProgramTest, RenamedCopyCaptionsItsMessageBoxesWithItsOwnName) {
         SCOPED_TRACE(std::string(expected.begin(), expected.end()));
 
         ASSERT_NO_FATAL_FAILURE(Start(CopyAs(name)));
-        EXPECT_EQ(L"Refresh...", TextOf(Control(IDC_PORT_COMBO)));
+        EXPECT_EQ(L"Refresh...", WindowText(Control(IDC_PORT_COMBO)));
         ClickConnect();
         const HWND box = WaitSecondDialog(10000);
         ASSERT_NE(nullptr, box) << "no message box";
-        EXPECT_EQ(expected, TextOf(box));
+        EXPECT_EQ(expected, WindowText(box));
         EXPECT_EQ(L"Please select a COM port.", BoxText(box));
 
         PressOk(box);
         EXPECT_TRUE(DialogDriver::WaitUntil([&] { return !::IsWindow(box); }, 10000)) << "closed by OK";
-        EXPECT_EQ(L"Connect", TextOf(Control(IDC_CONNECT)));
+        EXPECT_EQ(L"Connect", WindowText(Control(IDC_CONNECT)));
         ::PostMessageW(main_, WM_SYSCOMMAND, SC_CLOSE, 0);
         DWORD exitCode = STILL_ACTIVE;
         ASSERT_TRUE(WaitExit(15000, &exitCode));

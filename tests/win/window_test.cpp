@@ -18,6 +18,7 @@
 #include "app/resource.h"
 #include "serial/com_link.h"
 #include "tests/win/dialog_driver.h"
+#include "tests/win/panel_pixels.h"
 #include "tests/win/port_devices.h"
 #include "tests/win/sim_client.h"
 
@@ -27,170 +28,9 @@ constexpr int kPort = 19;
 const wchar_t kPortName[] = L"COM19";
 const wchar_t kAboutCaption[] = L"Informationen zu KAVRO_Display_Limit_Switches";
 
-constexpr COLORREF kGreen = RGB(0, 190, 0);
-constexpr COLORREF kRed = RGB(220, 0, 0);
-constexpr COLORREF kBlack = RGB(0, 0, 0);
-
-enum Direction { Up, Down, Left, Right };
-
-// One switch box: where it is, where its arrow points, and which flag it
-// shows with "Swap Z axis" clear and checked.
-struct SwitchBox {
-    const char* name;
-    RECT rect;
-    Direction direction;
-    int flag;
-    int swappedFlag;
-};
-
-const SwitchBox kBoxes[] = {
-    {"cross top", {190, 35, 224, 69}, Up, 2, 2},
-    {"cross bottom", {190, 115, 224, 149}, Down, 3, 3},
-    {"cross left", {150, 75, 184, 109}, Left, 0, 0},
-    {"cross right", {230, 75, 264, 109}, Right, 1, 1},
-    {"column top", {300, 35, 334, 69}, Up, 5, 4},
-    {"column bottom", {300, 115, 334, 149}, Down, 4, 5},
-};
-
-struct Label {
-    const char* text;
-    RECT rect;
-};
-const Label kLabels[] = {{"X/Y", {190, 75, 224, 109}}, {"Z", {300, 75, 334, 109}}};
-
-const RECT kPanel = {140, 30, 344, 160};
-
-bool Inside(const RECT& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
-
-std::string ColorText(COLORREF c) {
-    std::ostringstream s;
-    s << "RGB(" << int(GetRValue(c)) << "," << int(GetGValue(c)) << "," << int(GetBValue(c)) << ")";
-    return s.str();
-}
-
-// The client area of a window copied out in one go, so that one check looks
-// at one painted state.
-class Capture {
-public:
-    explicit Capture(HWND hWnd) {
-        RECT client;
-        ::GetClientRect(hWnd, &client);
-        width_ = client.right;
-        height_ = client.bottom;
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = width_;
-        info.bmiHeader.biHeight = -height_;  // top-down
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        const HDC window = ::GetDC(hWnd);
-        const HDC memory = ::CreateCompatibleDC(window);
-        const HBITMAP bitmap = ::CreateDIBSection(window, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        const HGDIOBJ previous = ::SelectObject(memory, bitmap);
-        ::BitBlt(memory, 0, 0, width_, height_, window, 0, 0, SRCCOPY);
-        ::GdiFlush();
-        const std::uint32_t* p = static_cast<const std::uint32_t*>(bits);
-        pixels_.assign(p, p + static_cast<size_t>(width_) * height_);
-        ::SelectObject(memory, previous);
-        ::DeleteObject(bitmap);
-        ::DeleteDC(memory);
-        ::ReleaseDC(hWnd, window);
-    }
-
-    COLORREF At(int x, int y) const {
-        if (x < 0 || y < 0 || x >= width_ || y >= height_)
-            return CLR_INVALID;
-        const std::uint32_t bgr = pixels_[static_cast<size_t>(y) * width_ + x];
-        return RGB((bgr >> 16) & 0xFF, (bgr >> 8) & 0xFF, bgr & 0xFF);
-    }
-
-private:
-    int width_ = 0, height_ = 0;
-    std::vector<std::uint32_t> pixels_;
-};
-
-struct Probe {
-    int x, y;
-};
-
-// Points of a box that show its fill: near the top-left corner, and the two
-// corners of the arrow's square on the side it points to, which a triangle
-// pointing elsewhere would cover.
-std::vector<Probe> FillProbes(const SwitchBox& box) {
-    const int l = box.rect.left, t = box.rect.top;
-    std::vector<Probe> probes = {{l + 4, t + 4}};
-    switch (box.direction) {
-    case Up:
-        probes.insert(probes.end(), {{l + 10, t + 10}, {l + 23, t + 10}});
-        break;
-    case Down:
-        probes.insert(probes.end(), {{l + 10, t + 23}, {l + 23, t + 23}});
-        break;
-    case Left:
-        probes.insert(probes.end(), {{l + 10, t + 10}, {l + 10, t + 23}});
-        break;
-    case Right:
-        probes.insert(probes.end(), {{l + 23, t + 10}, {l + 23, t + 23}});
-        break;
-    }
-    return probes;
-}
-
-// Points of a box that show its arrow: the triangle's centroid, just inside
-// its apex, and the middle of its base.
-std::vector<Probe> ArrowProbes(const SwitchBox& box) {
-    const int l = box.rect.left, t = box.rect.top;
-    switch (box.direction) {
-    case Up:
-        return {{l + 17, t + 20}, {l + 17, t + 11}, {l + 17, t + 24}};
-    case Down:
-        return {{l + 17, t + 14}, {l + 17, t + 23}, {l + 17, t + 10}};
-    case Left:
-        return {{l + 20, t + 17}, {l + 11, t + 17}, {l + 24, t + 17}};
-    case Right:
-        return {{l + 14, t + 17}, {l + 23, t + 17}, {l + 10, t + 17}};
-    }
-    return {};
-}
-
-// What the panel should show.
-struct PanelExpectation {
-    bool connected;
-    std::string switches;  // the controller's characters
-    bool swapped;
-
-    COLORREF Fill(const SwitchBox& box) const {
-        if (!connected)
-            return ::GetSysColor(COLOR_BTNFACE);
-        const int flag = swapped ? box.swappedFlag : box.flag;
-        return switches.at(static_cast<size_t>(flag)) == '1' ? kGreen : kRed;
-    }
-};
-
-// Every difference between the captured panel and the expectation, one per
-// line; empty when the panel is right.
-std::string PanelDifferences(const Capture& c, const PanelExpectation& e) {
-    std::ostringstream out;
-    for (const SwitchBox& box : kBoxes) {
-        const COLORREF fill = e.Fill(box);
-        for (const Probe& p : FillProbes(box)) {
-            if (c.At(p.x, p.y) != fill)
-                out << box.name << " fill at (" << p.x << "," << p.y << ") is " << ColorText(c.At(p.x, p.y))
-                    << ", expected " << ColorText(fill) << "\n";
-        }
-        for (const Probe& p : ArrowProbes(box)) {
-            if (c.At(p.x, p.y) != kBlack)
-                out << box.name << " arrow at (" << p.x << "," << p.y << ") is " << ColorText(c.At(p.x, p.y)) << "\n";
-        }
-    }
-    return out.str();
-}
-
 // Whether the panel shows e now, with every difference as the failure message.
 ::testing::AssertionResult PanelShows(HWND hWnd, const PanelExpectation& e) {
-    const std::string diff = PanelDifferences(Capture(hWnd), e);
+    const std::string diff = PanelDifferences(PixelCapture::OfClient(hWnd), e);
     if (diff.empty())
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "switches " << e.switches << (e.connected ? " connected" : " not connected")
@@ -201,20 +41,8 @@ std::string PanelDifferences(const Capture& c, const PanelExpectation& e) {
 // Waits until the panel shows e (it is painted asynchronously), then
 // reports the last difference seen.
 ::testing::AssertionResult PanelBecomes(HWND hWnd, const PanelExpectation& e, int timeoutMs) {
-    DialogDriver::WaitUntil([&] { return PanelDifferences(Capture(hWnd), e).empty(); }, timeoutMs);
+    DialogDriver::WaitUntil([&] { return PanelDifferences(PixelCapture::OfClient(hWnd), e).empty(); }, timeoutMs);
     return PanelShows(hWnd, e);
-}
-
-std::wstring TextOf(HWND hWnd) {
-    wchar_t buffer[512] = {};
-    ::GetWindowTextW(hWnd, buffer, 512);
-    return buffer;
-}
-
-std::wstring ClassOf(HWND hWnd) {
-    wchar_t buffer[256] = {};
-    ::GetClassNameW(hWnd, buffer, 256);
-    return buffer;
 }
 
 // Moves the pointer as the mouse does, to screen coordinates.
@@ -298,7 +126,7 @@ protected:
 TEST_F(WindowTest, ClientAreaAndControlsFitTheCheckBoxCaption) {
     const HWND check = ::GetDlgItem(Main(), IDC_INVERT_Z);
     ASSERT_NE(nullptr, check);
-    EXPECT_EQ(L"Swap Z axis", TextOf(check));
+    EXPECT_EQ(L"Swap Z axis", WindowText(check));
 
     // The caption's width in the check box's own font.
     const HDC dc = ::GetDC(check);
@@ -322,7 +150,7 @@ TEST_F(WindowTest, ClientAreaAndControlsFitTheCheckBoxCaption) {
     EXPECT_EQ(18, box.bottom - box.top);
     EXPECT_EQ(12, client.right - box.right) << "gap to the right edge";
 
-    EXPECT_EQ(L"KAVRO Limit Switches", TextOf(Main()));
+    EXPECT_EQ(L"KAVRO Limit Switches", WindowText(Main()));
     EXPECT_EQ(L"Connect", driver_->ButtonText());
     // The panel left of the check box is not covered by any control.
     for (HWND child = ::GetWindow(Main(), GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
@@ -354,7 +182,7 @@ TEST_F(WindowTest, PanelOutsideTheBoxesIsPlainWithLabelsAndRaisedFrames) {
     ASSERT_TRUE(sim_.SetSwitches("10101000"));
     ConnectOk();
     ASSERT_TRUE(PanelBecomes(Main(), {true, "10101000", false}, 3000));
-    const Capture c(Main());
+    const PixelCapture c = PixelCapture::OfClient(Main());
     const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
     const COLORREF text = ::GetSysColor(COLOR_BTNTEXT);
 
@@ -432,7 +260,7 @@ TEST_F(WindowTest, SwapZExchangesTheColumnColoursAndKeepsItsArrows) {
     ConnectOk();
     ASSERT_TRUE(PanelBecomes(Main(), {true, "00001000", false}, 3000));
     {
-        const Capture c(Main());
+        const PixelCapture c = PixelCapture::OfClient(Main());
         EXPECT_EQ(ColorText(kRed), ColorText(c.At(304, 39))) << "column top shows flag 5";
         EXPECT_EQ(ColorText(kGreen), ColorText(c.At(304, 119))) << "column bottom shows flag 4";
     }
@@ -440,7 +268,7 @@ TEST_F(WindowTest, SwapZExchangesTheColumnColoursAndKeepsItsArrows) {
     Swap(true);
     EXPECT_TRUE(PanelBecomes(Main(), {true, "00001000", true}, 3000));
     {
-        const Capture c(Main());
+        const PixelCapture c = PixelCapture::OfClient(Main());
         EXPECT_EQ(ColorText(kGreen), ColorText(c.At(304, 39))) << "column top shows flag 4";
         EXPECT_EQ(ColorText(kRed), ColorText(c.At(304, 119))) << "column bottom shows flag 5";
         // Top box still points up: apex black, the corners beside it filled.
@@ -534,7 +362,7 @@ TEST_F(WindowTest, HoveringTheCheckBoxShowsTheToolTipAndLeavingHidesIt) {
     MovePointer(r.left + 10, r.top + 9);
     MovePointer(r.left + 11, r.top + 9);
     ASSERT_TRUE(DialogDriver::WaitUntil([&] { return ::IsWindowVisible(tip) != FALSE; }, 5000)) << "no tool tip";
-    EXPECT_EQ(L"Invert Z axis (E0 = top)", TextOf(tip));
+    EXPECT_EQ(L"Invert Z axis (E0 = top)", WindowText(tip));
     RECT tipRect;
     ::GetWindowRect(tip, &tipRect);
     EXPECT_NEAR(r.left + 11, tipRect.left, 100) << "shown at the pointer";
@@ -583,8 +411,8 @@ TEST_F(WindowTest, AboutBoxOpensForCommands16To31AndOkReturnsToTheWindow) {
         HWND ok = nullptr;
         for (HWND child = ::GetWindow(about, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
             const LONG_PTR style = ::GetWindowLongPtrW(child, GWL_STYLE);
-            if (ClassOf(child) == L"Static" && (style & SS_TYPEMASK) != SS_ICON)
-                statics.push_back(TextOf(child));
+            if (WindowClass(child) == L"Static" && (style & SS_TYPEMASK) != SS_ICON)
+                statics.push_back(WindowText(child));
             if (::GetDlgCtrlID(child) == IDOK)
                 ok = child;
         }
@@ -592,7 +420,7 @@ TEST_F(WindowTest, AboutBoxOpensForCommands16To31AndOkReturnsToTheWindow) {
         EXPECT_EQ(L"KAVRO_Display_Limit_Switches, Version 1.0", statics[0]);
         EXPECT_FALSE(statics[1].empty());
         ASSERT_NE(nullptr, ok);
-        EXPECT_EQ(L"OK", TextOf(ok));
+        EXPECT_EQ(L"OK", WindowText(ok));
 
         MessageBoxSeen box;
         box.hWnd = about;
@@ -602,7 +430,7 @@ TEST_F(WindowTest, AboutBoxOpensForCommands16To31AndOkReturnsToTheWindow) {
 
         ASSERT_TRUE(::IsWindow(Main()));
         EXPECT_TRUE(::IsWindowVisible(Main()));
-        EXPECT_EQ(L"KAVRO Limit Switches", TextOf(Main()));
+        EXPECT_EQ(L"KAVRO Limit Switches", WindowText(Main()));
         EXPECT_EQ(L"Connect", driver_->ButtonText());
         EXPECT_TRUE(PanelBecomes(Main(), {false, "00000000", false}, 3000));
     }
