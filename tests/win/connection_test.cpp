@@ -7,6 +7,7 @@
 #include <string>
 
 #include "serial/com_link.h"
+#include "tests/win/controller_fixture.h"
 #include "tests/win/dialog_driver.h"
 #include "tests/win/port_devices.h"
 #include "tests/win/sim_client.h"
@@ -15,43 +16,23 @@
 namespace {
 
 constexpr int kPort = 15;
-const wchar_t kPortName[] = L"COM15";
 
-class ConnectionTest : public ::testing::Test {
+class ConnectionTest : public ControllerDialogTest {
 protected:
+    ConnectionTest() : ControllerDialogTest(kPort) {}
+
     void SetUp() override {
-        std::wstring error;
-        ASSERT_GE(PortDevices::RemoveAllPortsDevices(&error), 0) << error;
-        ASSERT_TRUE(devices_.AddPortName(kPortName)) << devices_.LastError();
-        ASSERT_TRUE(sim_.Connect()) << sim_.LastReply();
-        ASSERT_TRUE(sim_.Attach(kPort)) << sim_.LastReply();
+        ControllerDialogTest::SetUp();
         ASSERT_TRUE(sim_.SetSerial("SN-4711"));
-        driver_ = std::make_unique<DialogDriver>();
-        ASSERT_NE(nullptr, driver_->Window());
-        ASSERT_EQ(0, driver_->SelectedPort()) << "COM15 is chosen at start";
-    }
-    void TearDown() override {
-        driver_.reset();  // closing the dialog ends a connection still up
-        theComLink.Close();
-        g_linkReady = 0;
     }
 
-    TestDialog& Dlg() { return driver_->Dialog(); }
-    int Connected() { return driver_->Connected(); }
     bool WorkerExists() { return driver_->Read<bool>([this] { return Dlg().m_pPollThread != nullptr; }); }
-    std::string Flags() { return driver_->Flags(); }
-    // Connects and waits until the worker has made its first poll.
-    void ConnectOk() { ASSERT_TRUE(driver_->ConnectAndPoll(sim_)) << "connected and polling"; }
     void ExpectBox(const MessageBoxSeen& box, const wchar_t* text, MessageBoxSeen::Icon icon) {
         ASSERT_NE(nullptr, box.hWnd) << "no message box";
         EXPECT_EQ(text, box.text);
         EXPECT_EQ(ModuleBaseName(), box.caption) << "captioned with the program's name";
         EXPECT_EQ(icon, box.icon);
     }
-
-    PortDevices devices_;
-    SimController sim_;
-    std::unique_ptr<DialogDriver> driver_;
 };
 
 TEST_F(ConnectionTest, NoUsableChoiceAsksForAPort) {

@@ -103,9 +103,12 @@ bool InstanceId(HDEVINFO set, SP_DEVINFO_DATA* d, std::wstring& id, std::wstring
     return true;
 }
 
-// Instance ids of every Ports-class device, present or not.
-bool AllInstanceIds(std::vector<std::wstring>& ids, std::wstring* error) {
-    DevInfoList set(SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, 0));
+// Calls visit(set, device) for each Ports-class device that flags select
+// (DIGCF_*), until it returns false. False, with error set, when the device
+// list cannot be read or a visit fails.
+template <typename Visit>
+bool ForEachPortsDevice(DWORD flags, std::wstring* error, Visit visit) {
+    DevInfoList set(SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, flags));
     if (!set.valid()) {
         SetError(error, Describe(L"SetupDiGetClassDevsW", GetLastError()));
         return false;
@@ -119,10 +122,18 @@ bool AllInstanceIds(std::vector<std::wstring>& ids, std::wstring* error) {
             SetError(error, Describe(L"SetupDiEnumDeviceInfo", err));
             return false;
         }
-        std::wstring id;
-        if (!InstanceId(set.get(), &d, id, error)) return false;
-        ids.push_back(std::move(id));
+        if (!visit(set.get(), &d)) return false;
     }
+}
+
+// Instance ids of every Ports-class device, present or not.
+bool AllInstanceIds(std::vector<std::wstring>& ids, std::wstring* error) {
+    return ForEachPortsDevice(0, error, [&](HDEVINFO set, SP_DEVINFO_DATA* d) {
+        std::wstring id;
+        if (!InstanceId(set, d, id, error)) return false;
+        ids.push_back(std::move(id));
+        return true;
+    });
 }
 
 // A device already gone counts as removed.
@@ -282,24 +293,11 @@ int PortDevices::RemoveAllPortsDevices(std::wstring* error) { return RemoveMatch
 
 bool PortDevices::List(std::vector<PortDeviceInfo>& out, std::wstring* error) {
     out.clear();
-    DevInfoList set(SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT));
-    if (!set.valid()) {
-        SetError(error, Describe(L"SetupDiGetClassDevsW", GetLastError()));
-        return false;
-    }
-    for (DWORD i = 0;; ++i) {
-        SP_DEVINFO_DATA d{};
-        d.cbSize = sizeof d;
-        if (!SetupDiEnumDeviceInfo(set.get(), i, &d)) {
-            DWORD err = GetLastError();
-            if (err == ERROR_NO_MORE_ITEMS) return true;
-            SetError(error, Describe(L"SetupDiEnumDeviceInfo", err));
-            return false;
-        }
+    return ForEachPortsDevice(DIGCF_PRESENT, error, [&](HDEVINFO set, SP_DEVINFO_DATA* d) {
         PortDeviceInfo info;
-        if (!InstanceId(set.get(), &d, info.instanceId, error)) return false;
+        if (!InstanceId(set, d, info.instanceId, error)) return false;
 
-        RegKey key(SetupDiOpenDevRegKey(set.get(), &d, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ));
+        RegKey key(SetupDiOpenDevRegKey(set, d, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ));
         if (key.valid()) {
             DWORD type = REG_NONE, size = 0;
             LONG r = RegQueryValueExW(key.get(), L"PortName", nullptr, &type, nullptr, &size);
@@ -318,5 +316,6 @@ bool PortDevices::List(std::vector<PortDeviceInfo>& out, std::wstring* error) {
             }
         }
         out.push_back(std::move(info));
-    }
+        return true;
+    });
 }

@@ -17,6 +17,7 @@
 
 #include "app/resource.h"
 #include "serial/com_link.h"
+#include "tests/win/controller_fixture.h"
 #include "tests/win/dialog_driver.h"
 #include "tests/win/panel_pixels.h"
 #include "tests/win/port_devices.h"
@@ -25,7 +26,6 @@
 namespace {
 
 constexpr int kPort = 19;
-const wchar_t kPortName[] = L"COM19";
 const wchar_t kAboutCaption[] = L"Informationen zu KAVRO_Display_Limit_Switches";
 
 // Whether the panel shows e now, with every difference as the failure message.
@@ -63,29 +63,11 @@ RECT ClientRectOf(HWND parent, HWND child) {
     return r;
 }
 
-class WindowTest : public ::testing::Test {
+class WindowTest : public ControllerDialogTest {
 protected:
-    void SetUp() override {
-        std::wstring error;
-        ASSERT_GE(PortDevices::RemoveAllPortsDevices(&error), 0) << error;
-        ASSERT_TRUE(devices_.AddPortName(kPortName)) << devices_.LastError();
-        ASSERT_TRUE(sim_.Connect()) << sim_.LastReply();
-        ASSERT_TRUE(sim_.Attach(kPort)) << sim_.LastReply();
-        driver_ = std::make_unique<DialogDriver>();
-        ASSERT_NE(nullptr, driver_->Window());
-        ASSERT_EQ(0, driver_->SelectedPort()) << "COM19 is chosen at start";
-    }
-    void TearDown() override {
-        driver_.reset();
-        theComLink.Close();
-        g_linkReady = 0;
-    }
+    WindowTest() : ControllerDialogTest(kPort) {}
 
     HWND Main() const { return driver_->Window(); }
-    TestDialog& Dlg() { return driver_->Dialog(); }
-    int Connected() { return driver_->Connected(); }
-    std::string Flags() { return driver_->Flags(); }
-    void ConnectOk() { ASSERT_TRUE(driver_->ConnectAndPoll(sim_)) << "connected and polling"; }
     void DisconnectOk() {
         driver_->ClickConnect();
         ASSERT_TRUE(DialogDriver::WaitUntil([this] { return Connected() == 0; }, 5000)) << "disconnected";
@@ -117,10 +99,6 @@ protected:
             5000);
         return about;
     }
-
-    PortDevices devices_;
-    SimController sim_;
-    std::unique_ptr<DialogDriver> driver_;
 };
 
 TEST_F(WindowTest, ClientAreaAndControlsFitTheCheckBoxCaption) {
