@@ -7,11 +7,9 @@
 #include <string>
 
 #include "attached_controller.h"
+#include "hex.h"
 
 namespace kavro_sim {
-
-std::string ToHex(const std::string& bytes);
-std::optional<std::string> FromHex(const std::string& hex);
 
 struct CommandLine {
     std::string verb;

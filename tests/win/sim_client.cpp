@@ -3,7 +3,10 @@
 
 #include "sim_client.h"
 
+#include "sim/hex.h"
+
 #include <cstdlib>
+#include <optional>
 #include <utility>
 
 static_assert(sizeof(SOCKET) == sizeof(std::uintptr_t) && INVALID_SOCKET == ~std::uintptr_t{0},
@@ -23,41 +26,6 @@ bool StartWinsock(std::string& error) {
     if (startup.result != 0) {
         error = "WSAStartup failed: " + std::to_string(startup.result);
         return false;
-    }
-    return true;
-}
-
-std::string ToHex(const std::string& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    hex.reserve(bytes.size() * 2);
-    for (const unsigned char c : bytes) {
-        hex.push_back(digits[c >> 4]);
-        hex.push_back(digits[c & 0x0f]);
-    }
-    return hex;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-bool FromHex(const std::string& hex, std::string& bytes) {
-    if (hex.size() % 2 != 0)
-        return false;
-    bytes.clear();
-    for (size_t i = 0; i < hex.size(); i += 2) {
-        const int high = HexDigit(hex[i]);
-        const int low = HexDigit(hex[i + 1]);
-        if (high < 0 || low < 0)
-            return false;
-        bytes.push_back(static_cast<char>(high * 16 + low));
     }
     return true;
 }
@@ -253,12 +221,12 @@ bool SimController::SetSwitches(const std::string& chars) {
 }
 
 bool SimController::SetSwitchesHex(const std::string& bytes) {
-    return Ok("switches-hex " + ToHex(bytes));
+    return Ok("switches-hex " + kavro_sim::ToHex(bytes));
 }
 
 bool SimController::SetSerial(const std::string& text) {
     // As hex, so empty text, spaces and any byte arrive exactly.
-    return Ok("serial-hex " + ToHex(text));
+    return Ok("serial-hex " + kavro_sim::ToHex(text));
 }
 
 bool SimController::SetDelay(int ms) {
@@ -282,7 +250,7 @@ bool SimController::SetCrLf(bool crlf) {
 }
 
 bool SimController::Send(const std::string& bytes) {
-    return Ok("send " + ToHex(bytes));
+    return Ok("send " + kavro_sim::ToHex(bytes));
 }
 
 bool SimController::Hangup() {
@@ -292,13 +260,13 @@ bool SimController::Hangup() {
 std::string SimController::Received() {
     if (!Ok("received"))
         return {};
-    std::string bytes;
-    if (!FromHex(Value(), bytes)) {
+    const std::optional<std::string> bytes = kavro_sim::FromHex(Value());
+    if (!bytes) {
         lastReply_ = "received: the simulator sent bad hex: " + lastReply_;
         succeeded_ = false;
         return {};
     }
-    return bytes;
+    return *bytes;
 }
 
 bool SimController::ClearReceived() {
