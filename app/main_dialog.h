@@ -10,6 +10,7 @@
 #include <atomic>
 
 #include "device/switch_state.h"
+#include "device/timer_resolution.h"
 #include "framework/afx.h"
 
 class CKAVRODisplayLimitSwitchesDlg : public CDialogEx {
@@ -41,6 +42,8 @@ public:
     CComboBox m_portCombo;
     CButton m_connectButton;
     CEdit m_serialEdit;
+    // 1 ms timer resolution from the handshake until the link is closed.
+    CTimerResolution m_timerResolution;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -56,6 +59,10 @@ protected:
     LRESULT OnPanelRefresh(WPARAM wParam, LPARAM lParam);
     LRESULT OnConnectionLost(WPARAM wParam, LPARAM lParam);
     void OnDestroy();
+
+    // Closes the link and ends what a connection holds with it; the caller
+    // holds m_portLock.
+    void CloseLink();
 
     void DrawSwitchPanel(CDC* pDC);
     void DrawSwitchBox(CDC* pDC, const RECT& box, int direction, COLORREF fill);

@@ -1,12 +1,10 @@
 // Connection control: connect with the serial-number handshake, disconnect,
 // and the end of a connection whose controller fell silent.
-#include <cstring>
-
 #include "app/main_dialog.h"
 #include "app/resource.h"
 #include "device/command_format.h"
 #include "device/poll_worker.h"
-#include "device/reply_wait.h"
+#include "device/exchange.h"
 #include "device/serial_number.h"
 #include "serial/com_link.h"
 #include "serial/port_names.h"
@@ -35,18 +33,28 @@ void CKAVRODisplayLimitSwitchesDlg::OnConnectClicked() {
         return;
     }
 
+    // From the handshake on, the 10 ms and 100 ms sleeps must last what they say.
+    m_timerResolution.Request();
+
     char buffer[kCommandBufferSize];
-    FormatCommand(buffer, "%s", kReadSerialCommand);
-    theComLink.SendData(buffer, static_cast<int>(std::strlen(buffer)));
+    SendCommand(buffer, kReadSerialCommand);
     if (!WaitForReply()) {
-        theComLink.Close();
-        g_linkReady = 0;
+        CloseLink();
         portLock.Unlock();
         AfxMessageBox(L"No response from device!", MB_OK | MB_ICONERROR);
         return;
     }
     theComLink.ReadLine(buffer);
-    m_serialEdit.SetWindowText(SerialNumberText(buffer));
+    CString serialNumber;
+    try {
+        serialNumber = SerialNumberText(buffer);
+    } catch (...) {
+        // The window goes on reading "Connect": a link left open would make
+        // the next Connect talk to this port whatever is chosen then.
+        CloseLink();
+        throw;
+    }
+    m_serialEdit.SetWindowText(serialNumber);
     m_serialEdit.UpdateWindow();
 
     m_stopPolling = 0;
@@ -55,8 +63,7 @@ void CKAVRODisplayLimitSwitchesDlg::OnConnectClicked() {
     m_pPollThread = AfxBeginThread(PollThreadProc, this, THREAD_PRIORITY_NORMAL, 0, 0, nullptr);
     if (!m_pPollThread) {
         AfxMessageBox(L"Error starting thread!", MB_OK | MB_ICONERROR);
-        theComLink.Close();
-        g_linkReady = 0;
+        CloseLink();
         return;
     }
     m_pPollThread->m_bAutoDelete = FALSE;
@@ -78,8 +85,7 @@ void CKAVRODisplayLimitSwitchesDlg::Disconnect() {
     }
     {
         CSingleLock portLock(&m_portLock, true);
-        theComLink.Close();
-        g_linkReady = 0;
+        CloseLink();
     }
     m_connected = 0;
     m_connectButton.SetWindowText(L"Connect");
@@ -91,6 +97,12 @@ void CKAVRODisplayLimitSwitchesDlg::Disconnect() {
             flag = 0;
     }
     PostMessage(WM_PANEL_REFRESH, 0, 0);
+}
+
+void CKAVRODisplayLimitSwitchesDlg::CloseLink() {
+    theComLink.Close();
+    g_linkReady = 0;
+    m_timerResolution.Release();
 }
 
 LRESULT CKAVRODisplayLimitSwitchesDlg::OnConnectionLost(WPARAM, LPARAM) {

@@ -1,11 +1,9 @@
 #include "device/poll_worker.h"
 
-#include <cstring>
-
 #include "app/main_dialog.h"
 #include "app/resource.h"
 #include "device/command_format.h"
-#include "device/reply_wait.h"
+#include "device/exchange.h"
 #include "serial/com_link.h"
 
 namespace {
@@ -26,8 +24,7 @@ UINT PollThreadProc(LPVOID param) {
             CSingleLock portLock(&dlg->m_portLock, true);
             if (g_linkReady != 0) {
                 char command[kCommandBufferSize];
-                FormatCommand(command, "%s", kSwitchInputsCommand);
-                theComLink.SendData(command, static_cast<int>(std::strlen(command)));
+                SendCommand(command, kSwitchInputsCommand);
 
                 if (!WaitForReply()) {
                     portLock.Unlock();

@@ -20,6 +20,36 @@ void CloseIfSet(HANDLE h) {
 
 }  // namespace
 
+DCB LineSettings(const DCB* reported) {
+    DCB dcb = {};
+    if (reported) {
+        dcb = *reported;
+    } else {
+        dcb.fDtrControl = DTR_CONTROL_ENABLE;
+        dcb.XonChar = 0x11;
+        dcb.XoffChar = 0x13;
+    }
+    dcb.DCBlength = sizeof(DCB);
+    dcb.fBinary = TRUE;  // the only mode Windows supports
+    dcb.BaudRate = kBaudRate;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    dcb.fParity = FALSE;
+    dcb.fRtsControl = RTS_CONTROL_DISABLE;
+    // A port left with any of these by another program (or a terminal's
+    // defaults) stalls our writes or drops the controller's answers, and the
+    // user would be told the controller does not respond.
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fTXContinueOnXoff = TRUE;
+    dcb.fAbortOnError = FALSE;
+    return dcb;
+}
+
 bool ComposePortDeviceName(int n, wchar_t* name, size_t capacity) {
     const int written = std::swprintf(name, capacity, n < 10 ? L"COM%d" : L"\\\\.\\COM%d", n);
     return written > 0 && static_cast<size_t>(written) < capacity;
@@ -54,17 +84,10 @@ bool CComLink::Open() {
     m_readOverlapped.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     m_writeOverlapped.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
 
-    // The other fields (flow control, special characters) stay as the port
-    // reports them. If they cannot be read, the zeroed DCB still gives a
-    // plain line without handshaking.
-    DCB dcb = {};
-    dcb.DCBlength = sizeof(DCB);
-    ::GetCommState(m_hPort, &dcb);
-    dcb.fRtsControl = RTS_CONTROL_DISABLE;
-    dcb.BaudRate = kBaudRate;
-    dcb.ByteSize = 8;
-    dcb.Parity = NOPARITY;
-    dcb.StopBits = ONESTOPBIT;
+    DCB reported = {};
+    reported.DCBlength = sizeof(DCB);
+    const bool read = ::GetCommState(m_hPort, &reported) != FALSE;
+    DCB dcb = LineSettings(read ? &reported : nullptr);
 
     if (!::SetCommState(m_hPort, &dcb) || !::SetupComm(m_hPort, kQueueSize, kQueueSize) ||
         !m_readOverlapped.hEvent || !m_writeOverlapped.hEvent) {
@@ -73,6 +96,9 @@ bool CComLink::Open() {
     }
 
     m_opened = true;
+    // Whatever the port held before this open (a controller's banner, the
+    // end of an earlier session) would otherwise be read as an answer.
+    DiscardInput();
     return true;
 }
 
@@ -167,6 +193,11 @@ int CComLink::ReadLine(char* buffer) {
     }
     buffer[n] = '\0';
     return n;
+}
+
+void CComLink::DiscardInput() {
+    if (m_opened && m_hPort)
+        ::PurgeComm(m_hPort, PURGE_RXCLEAR);
 }
 
 bool CComLink::InputWaiting() {

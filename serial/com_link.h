@@ -28,10 +28,11 @@ public:
     CComLink(const CComLink&) = delete;
     CComLink& operator=(const CComLink&) = delete;
 
-    // Opens COM<g_portNumber>. True when the link is open afterwards, also when
-    // it already was (the port number is then not looked at). False when the
-    // port is missing, busy or refused, when its settings or queues cannot be
-    // set, or when the number does not fit a device name.
+    // Opens COM<g_portNumber> with LineSettings() and an empty input queue.
+    // True when the link is open afterwards, also when it already was (the
+    // port number is then not looked at). False when the port is missing,
+    // busy or refused, when its settings or queues cannot be set, or when the
+    // number does not fit a device name.
     bool Open();
     // Closes the events and the port when open; otherwise does nothing.
     void Close();
@@ -46,6 +47,10 @@ public:
     int ReadLine(char* buffer);
     // True when open and at least one byte waits in the input queue.
     bool InputWaiting();
+    // Drops whatever waits in the input queue (unasked lines, the rest of an
+    // over-long or late answer), so that the next line read answers the next
+    // request. Does nothing on a closed link.
+    void DiscardInput();
 
     bool IsOpen() const { return m_opened; }
 
@@ -71,6 +76,14 @@ private:
 
 // The link used by the whole program.
 extern CComLink theComLink;
+
+// The line settings Open applies: 57600 8N1 with RTS held low, and every
+// handshake that could stop the line (CTS/DSR output flow control, DSR
+// sensitivity, XON/XOFF both ways, abort on error) off, whatever an earlier
+// program left; DTR stays as the port had it. reported: the port's current
+// settings, or null when they could not be read (a plain line is then made
+// from scratch, one that Windows accepts: distinct XON and XOFF characters).
+DCB LineSettings(const DCB* reported);
 
 // Composes the device name of COM port n into name (capacity chars): "COM<n>"
 // below 10, "\\.\COM<n>" from 10 on. False when it does not fit.

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "device/reply_wait.h"
+#include "device/exchange.h"
 #include "device/serial_number.h"
 #include "serial/com_link.h"
 #include "tests/win/sim_client.h"

@@ -1,0 +1,24 @@
+// Windows' timer at 1 ms resolution for as long as a connection needs it.
+//
+// The reply wait sleeps 10 ms between tests and the poll worker 100 ms
+// between cycles. With Windows' default 15.6 ms timer those sleeps last
+// about 15.6 ms and 109 ms: the 2 s reply wait would become about 3.1 s and
+// the poll period about 125 ms. Used on the user-interface thread only.
+#pragma once
+
+class CTimerResolution {
+public:
+    CTimerResolution() = default;
+    ~CTimerResolution() { Release(); }
+    CTimerResolution(const CTimerResolution&) = delete;
+    CTimerResolution& operator=(const CTimerResolution&) = delete;
+
+    // Asks for 1 ms resolution unless this object already holds it.
+    void Request();
+    // Gives it back if this object holds it; otherwise does nothing.
+    void Release();
+    bool Held() const { return m_held; }
+
+private:
+    bool m_held = false;
+};
