@@ -4,6 +4,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <vector>
 
 namespace kavro_sim {
 
@@ -24,6 +25,21 @@ std::string Ok(const std::string& value = {}) {
     return value.empty() ? "ok" : "ok " + value;
 }
 
+long long Microseconds(Clock::time_point t) {
+    return std::chrono::duration_cast<std::chrono::microseconds>(t.time_since_epoch()).count();
+}
+
+// "T:K:HEX" per event, space-separated; T in microseconds of the clock `now` reads.
+std::string EventsText(const std::vector<LineEvent>& events) {
+    std::string text;
+    for (const LineEvent& e : events) {
+        if (!text.empty())
+            text += ' ';
+        text += std::to_string(Microseconds(e.at)) + ':' + static_cast<char>(e.kind) + ':' + ToHex(e.bytes);
+    }
+    return text;
+}
+
 }  // namespace
 
 CommandLine SplitCommand(const std::string& line) {
@@ -36,7 +52,8 @@ CommandLine SplitCommand(const std::string& line) {
 bool IsControllerCommand(const std::string& verb) {
     static const char* const verbs[] = {
         "switches", "switches-hex", "serial", "serial-hex", "delay", "silent", "silent-after",
-        "answer", "eol", "send", "hangup", "received", "clear-received", "count", "opened"};
+        "answer", "eol", "send", "preload", "hangup", "received", "clear-received", "count", "opened",
+        "events", "now"};
     for (const char* known : verbs) {
         if (verb == known)
             return true;
@@ -55,7 +72,7 @@ std::optional<std::string> RunControllerCommand(AttachedController& target, cons
         logic.SetSwitches(arg);
         return Ok();
     }
-    if (verb == "switches-hex" || verb == "serial-hex" || verb == "send") {
+    if (verb == "switches-hex" || verb == "serial-hex" || verb == "send" || verb == "preload") {
         const std::optional<std::string> bytes = FromHex(arg);
         if (!bytes)
             return "err bad hex: " + arg;
@@ -63,6 +80,8 @@ std::optional<std::string> RunControllerCommand(AttachedController& target, cons
             logic.SetSwitches(*bytes);
         else if (verb == "serial-hex")
             logic.SetSerial(*bytes);
+        else if (verb == "preload")
+            target.Preload(*bytes);
         else if (!target.SendRaw(*bytes))
             return "err the port is not open, bytes dropped";
         return Ok();
@@ -121,6 +140,10 @@ std::optional<std::string> RunControllerCommand(AttachedController& target, cons
     }
     if (verb == "opened")
         return Ok(target.Opened() ? "1" : "0");
+    if (verb == "events")
+        return Ok(EventsText(logic.Events()));
+    if (verb == "now")
+        return Ok(std::to_string(Microseconds(Clock::now())));
     return std::nullopt;
 }
 

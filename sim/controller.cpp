@@ -12,6 +12,10 @@ constexpr std::size_t kMaxLine = 256;
 
 // A runaway writer must not eat the machine; tests look at far less.
 constexpr std::size_t kMaxLog = 16 * 1024 * 1024;
+// A day of polling at ten a second, twice over; a soak looks at far less.
+constexpr std::size_t kMaxEvents = 2 * 1000 * 1000;
+// Event bytes kept per event: enough to tell one answer from another.
+constexpr std::size_t kMaxEventBytes = 64;
 
 }  // namespace
 
@@ -36,6 +40,16 @@ void Controller::Receive(const char* data, std::size_t size, Clock::time_point n
     }
 }
 
+void Controller::SetSwitches(std::string chars, Clock::time_point now) {
+    switches_ = std::move(chars);
+    Note(now, LineEvent::Switches, switches_);
+}
+
+void Controller::Note(Clock::time_point at, LineEvent::Kind kind, const std::string& bytes) {
+    if (events_.size() < kMaxEvents)
+        events_.push_back({at, kind, bytes.substr(0, kMaxEventBytes)});
+}
+
 void Controller::CompleteLine(Clock::time_point now) {
     const bool overflow = lineOverflow_;
     std::string line;
@@ -43,6 +57,7 @@ void Controller::CompleteLine(Clock::time_point now) {
     lineOverflow_ = false;
     if (overflow)
         return;
+    Note(now, LineEvent::Command, line);
 
     // The command must be the whole line: leading noise makes it unknown,
     // and unknown lines get no answer at all.
@@ -72,6 +87,7 @@ void Controller::Schedule(const std::string& payload, Clock::time_point now) {
 std::string Controller::TakeDue(Clock::time_point now) {
     std::string out;
     while (!pending_.empty() && pending_.front().due <= now) {
+        Note(now, LineEvent::Answer, pending_.front().bytes);
         out += pending_.front().bytes;
         pending_.pop_front();
         ++answeredCount_;
@@ -92,6 +108,7 @@ void Controller::Silence() {
 
 void Controller::ClearReceived() {
     received_.clear();
+    events_.clear();
     swinCount_ = 0;
     readsnCount_ = 0;
 }

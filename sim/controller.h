@@ -9,10 +9,24 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace kavro_sim {
 
 using Clock = std::chrono::steady_clock;
+
+// Something that happened on the line, with the moment it happened: the
+// tests count the tool's poll cadence from it and the bench times changes.
+struct LineEvent {
+    enum Kind : char {
+        Command = 'c',  // a whole command line arrived from the tool (no CR)
+        Answer = 'a',   // an answer fell due and went out, terminator included
+        Switches = 's', // the switch characters were set
+    };
+    Clock::time_point at;
+    Kind kind;
+    std::string bytes;
+};
 
 class Controller {
 public:
@@ -25,7 +39,8 @@ public:
     std::string TakeDue(Clock::time_point now);
     std::optional<Clock::time_point> NextDue() const;
 
-    void SetSwitches(std::string chars) { switches_ = std::move(chars); }
+    // Noted in the event log with `now`.
+    void SetSwitches(std::string chars, Clock::time_point now = Clock::now());
     const std::string& Switches() const { return switches_; }
     void SetSerial(std::string text) { serial_ = std::move(text); }
     const std::string& Serial() const { return serial_; }
@@ -43,6 +58,8 @@ public:
     bool Silent() const { return answerBudget_ && *answerBudget_ == 0; }
 
     const std::string& ReceivedLog() const { return received_; }
+    // Events since the start or the last ClearReceived(), oldest first.
+    const std::vector<LineEvent>& Events() const { return events_; }
     long SwinCount() const { return swinCount_; }
     long ReadsnCount() const { return readsnCount_; }
     long AnsweredCount() const { return answeredCount_; }
@@ -51,6 +68,7 @@ public:
 private:
     void CompleteLine(Clock::time_point now);
     void Schedule(const std::string& payload, Clock::time_point now);
+    void Note(Clock::time_point at, LineEvent::Kind kind, const std::string& bytes);
 
     struct Answer {
         Clock::time_point due;
@@ -68,6 +86,7 @@ private:
     std::deque<Answer> pending_;
 
     std::string received_;
+    std::vector<LineEvent> events_;
     long swinCount_ = 0;
     long readsnCount_ = 0;
     long answeredCount_ = 0;

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
 #include <vector>
 
 #include "app/resource.h"
@@ -9,6 +10,10 @@
 namespace {
 
 constexpr UINT WM_RUN_ON_UI = WM_APP + 50;
+
+// Closing takes at most a reply wait (about 2 s) and a poll pause; anything
+// much longer is a hang in the tool.
+constexpr DWORD kCloseLimitMs = 15000;
 
 struct FindContext {
     DWORD threadId;
@@ -74,8 +79,21 @@ void DialogDriver::Close() {
     closed_ = true;
     if (hWnd_ && ::IsWindow(hWnd_))
         ::PostMessageW(hWnd_, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    if (ui_.joinable())
-        ui_.join();
+    if (!ui_.joinable())
+        return;
+    // A dialog that does not close (a worker that never ends its cycle, so
+    // the join in the disconnect never returns) fails the program now
+    // rather than at the test runner's time-out.
+    const HANDLE thread = ::OpenThread(SYNCHRONIZE, FALSE, uiThreadId_);
+    if (thread && ::WaitForSingleObject(thread, kCloseLimitMs) == WAIT_TIMEOUT) {
+        std::fprintf(stderr, "FAILED: the dialog did not close within %lu ms: the tool hangs\n",
+                     static_cast<unsigned long>(kCloseLimitMs));
+        std::fflush(stderr);
+        ::TerminateProcess(::GetCurrentProcess(), 3);
+    }
+    if (thread)
+        ::CloseHandle(thread);
+    ui_.join();
 }
 
 void DialogDriver::ChoosePort(int index) {

@@ -253,6 +253,10 @@ bool SimController::Send(const std::string& bytes) {
     return Ok("send " + kavro_sim::ToHex(bytes));
 }
 
+bool SimController::Preload(const std::string& bytes) {
+    return Ok("preload " + kavro_sim::ToHex(bytes));
+}
+
 bool SimController::Hangup() {
     return Ok("hangup");
 }
@@ -285,6 +289,47 @@ int SimController::Count(const char* what) {
         return -1;
     }
     return static_cast<int>(count);
+}
+
+std::vector<SimEvent> SimController::Events() {
+    std::vector<SimEvent> events;
+    if (!Ok("events"))
+        return events;
+    const std::string text = Value();
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(' ', start);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string item = text.substr(start, end - start);
+        start = end + 1;
+        const size_t first = item.find(':'), second = item.find(':', first + 1);
+        std::optional<std::string> bytes;
+        if (second == first + 2 && first != std::string::npos)
+            bytes = kavro_sim::FromHex(item.substr(second + 1));
+        if (!bytes) {
+            lastReply_ = "events: bad entry \"" + item + "\"";
+            succeeded_ = false;
+            return {};
+        }
+        events.push_back({std::strtoll(item.c_str(), nullptr, 10), item[first + 1], *bytes});
+    }
+    return events;
+}
+
+std::vector<long long> SimController::PollTimes() {
+    std::vector<long long> times;
+    for (const SimEvent& e : Events()) {
+        if (e.kind == 'c' && e.bytes == "?swin")
+            times.push_back(e.us);
+    }
+    return times;
+}
+
+long long SimController::Now() {
+    if (!Ok("now"))
+        return -1;
+    return std::strtoll(Value().c_str(), nullptr, 10);
 }
 
 bool SimController::Opened() {

@@ -14,6 +14,14 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+// Something the simulator saw or did on the line; see Events().
+struct SimEvent {
+    long long us;  // the simulator's clock, as Now() reads it
+    char kind;     // 'c' command from the tool, 'a' answer sent, 's' switches set
+    std::string bytes;
+};
 
 class SimController {
 public:
@@ -59,6 +67,9 @@ public:
     // Puts these bytes on the line at once. Fails (bytes dropped) when the
     // tool does not have the port open.
     bool Send(const std::string& bytes);
+    // Leaves bytes in the port's input queue even while the tool has it
+    // closed, as an earlier session would: the tool finds them at its open.
+    bool Preload(const std::string& bytes);
     // Closes the controller's side of the pty, as if the cable was pulled.
     bool Hangup();
 
@@ -68,6 +79,13 @@ public:
     bool ClearReceived();
     // How many "swin" or "readsn" commands arrived; -1 on failure.
     int Count(const char* what);
+    // Every event since attach or the last ClearReceived(), oldest first;
+    // empty on failure (Succeeded() tells).
+    std::vector<SimEvent> Events();
+    // Times (us) at which a whole "?swin" command arrived, from Events().
+    std::vector<long long> PollTimes();
+    // The simulator's clock now, in microseconds; -1 on failure.
+    long long Now();
     // Whether some process has the port open right now.
     bool Opened();
     // Waits until the open state is `opened`; false on timeout.

@@ -1,0 +1,56 @@
+#include "tests/win/process_handles.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+// SystemHandleInformation: one entry per open handle in the system.
+constexpr ULONG kSystemHandleInformation = 16;
+constexpr LONG kStatusInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+
+struct HandleEntry {
+    USHORT UniqueProcessId;  // the owner's id, truncated to 16 bits
+    USHORT CreatorBackTraceIndex;
+    UCHAR ObjectTypeIndex;
+    UCHAR HandleAttributes;
+    USHORT HandleValue;
+    PVOID Object;
+    ULONG GrantedAccess;
+};
+
+struct HandleList {
+    ULONG NumberOfHandles;
+    HandleEntry Handles[1];
+};
+
+using QuerySystemInformation = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+
+}  // namespace
+
+int KernelHandleCount(DWORD processId) {
+    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    const auto query = reinterpret_cast<QuerySystemInformation>(
+        reinterpret_cast<void*>(::GetProcAddress(ntdll, "NtQuerySystemInformation")));
+    if (!query)
+        return -1;
+    std::vector<unsigned char> buffer(1 << 16);
+    for (;;) {
+        ULONG needed = 0;
+        const LONG status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+        if (status == kStatusInfoLengthMismatch) {
+            buffer.resize(std::max<size_t>(buffer.size() * 2, needed + 4096));
+            continue;
+        }
+        if (status < 0)
+            return -1;
+        break;
+    }
+    const HandleList* list = reinterpret_cast<const HandleList*>(buffer.data());
+    int count = 0;
+    for (ULONG i = 0; i < list->NumberOfHandles; ++i) {
+        if (list->Handles[i].UniqueProcessId == static_cast<USHORT>(processId))
+            ++count;
+    }
+    return count;
+}
