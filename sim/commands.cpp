@@ -53,7 +53,7 @@ bool IsControllerCommand(const std::string& verb) {
     static const char* const verbs[] = {
         "switches", "switches-hex", "serial", "serial-hex", "delay", "silent", "silent-after",
         "answer", "eol", "send", "preload", "hangup", "received", "clear-received", "count", "opened",
-        "events", "now"};
+        "events", "now", "xonxoff"};
     for (const char* known : verbs) {
         if (verb == known)
             return true;
@@ -119,6 +119,13 @@ std::optional<std::string> RunControllerCommand(AttachedController& target, cons
             logic.SetCrLf(true);
         else
             return "err eol is cr or crlf";
+        return Ok();
+    }
+    if (verb == "xonxoff") {
+        if (arg != "on" && arg != "off")
+            return "err xonxoff is on or off";
+        if (!target.Port().SetXonXoff(arg == "on"))
+            return "err the line's settings cannot be changed";
         return Ok();
     }
     if (verb == "hangup") {

@@ -21,7 +21,7 @@ const char kUsage[] =
     "        serial TEXT | serial-hex HEX | delay MS | silent | silent-after N\n"
     "        answer | eol cr|crlf | send HEX | preload HEX | hangup | received\n"
     "        clear-received | count swin|readsn | events | now | opened\n"
-    "        wait-opened 0|1 TIMEOUT_MS | quit\n"
+    "        xonxoff on|off | wait-opened 0|1 TIMEOUT_MS | quit\n"
     "      events: T:K:HEX per event since clear-received, T in microseconds of\n"
     "        the clock 'now' reads, K c (command from the tool), a (answer sent),\n"
     "        s (switches set). preload: bytes left in the port's input queue even\n"

@@ -253,6 +253,10 @@ bool SimController::Send(const std::string& bytes) {
     return Ok("send " + kavro_sim::ToHex(bytes));
 }
 
+bool SimController::SetXonXoff(bool on) {
+    return Ok(on ? "xonxoff on" : "xonxoff off");
+}
+
 bool SimController::Preload(const std::string& bytes) {
     return Ok("preload " + kavro_sim::ToHex(bytes));
 }

@@ -67,6 +67,9 @@ public:
     // Puts these bytes on the line at once. Fails (bytes dropped) when the
     // tool does not have the port open.
     bool Send(const std::string& bytes);
+    // Leaves the line with XON/XOFF flow control on (or off), as a
+    // terminal's defaults or an earlier program would.
+    bool SetXonXoff(bool on);
     // Leaves bytes in the port's input queue even while the tool has it
     // closed, as an earlier session would: the tool finds them at its open.
     bool Preload(const std::string& bytes);
