@@ -67,35 +67,6 @@ TEST_F(ConnectionTest, MissingPortSaysSoAndRefreshesOnceAfterTheBox) {
     EXPECT_EQ(L"Connect", driver_->ButtonText());
 }
 
-TEST_F(ConnectionTest, SilentControllerIsReportedAfterAboutTwoSecondsWithThePortClosed) {
-    ASSERT_TRUE(sim_.Silent());
-    const int refreshes = Dlg().m_panelRefreshes;
-    const Stopwatch watch;
-    driver_->ClickConnect();
-    const MessageBoxSeen box = driver_->WaitMessageBox(10000);
-    const long long shownAfter = watch.Ms();
-    ExpectBox(box, L"No response from device!", MessageBoxSeen::Error);
-    EXPECT_GE(shownAfter, 1900);
-    EXPECT_LT(shownAfter, 8000);
-    EXPECT_TRUE(sim_.WaitOpened(false, 3000)) << "port closed before the box";
-    EXPECT_EQ(0, g_linkReady);
-    DialogDriver::PressOk(box);
-    ::Sleep(200);
-    EXPECT_EQ(refreshes, Dlg().m_panelRefreshes) << "no refresh after a silent handshake";
-    EXPECT_EQ(0, Connected());
-    EXPECT_EQ(1, sim_.Count("readsn"));
-}
-
-TEST_F(ConnectionTest, SerialNumberLaterThanTheWaitCountsAsNoResponse) {
-    ASSERT_TRUE(sim_.SetDelay(2200));
-    driver_->ClickConnect();
-    const MessageBoxSeen box = driver_->WaitMessageBox(10000);
-    ExpectBox(box, L"No response from device!", MessageBoxSeen::Error);
-    DialogDriver::PressOk(box);
-    EXPECT_EQ(0, Connected());
-    EXPECT_EQ(L"", driver_->SerialText());
-}
-
 TEST_F(ConnectionTest, ConnectShowsTheSerialNumberAndPollsUntilDisconnect) {
     ASSERT_TRUE(sim_.SetSwitches("10100000"));
     ConnectOk();
@@ -132,35 +103,6 @@ TEST_F(ConnectionTest, EmptySerialNumberStillConnects) {
     EXPECT_EQ(L"Disconnect", driver_->ButtonText());
 }
 
-TEST_F(ConnectionTest, LostControllerIsToldOnlyAfterTheDisconnect) {
-    ASSERT_TRUE(sim_.SetSwitches("11000000"));
-    ConnectOk();
-    ASSERT_TRUE(sim_.Silent());
-    const MessageBoxSeen box = driver_->WaitMessageBox(10000);
-    ExpectBox(box, L"Connection lost: no response from device.", MessageBoxSeen::Exclamation);
-    // While the box is up, the disconnect is already complete.
-    EXPECT_EQ(L"Connect", driver_->ButtonText());
-    EXPECT_EQ(L"", driver_->SerialText());
-    EXPECT_EQ(0, Connected());
-    EXPECT_FALSE(WorkerExists());
-    EXPECT_EQ("00000000", Flags());
-    EXPECT_TRUE(sim_.WaitOpened(false, 3000));
-    DialogDriver::PressOk(box);
-    EXPECT_EQ(1, Dlg().m_connectionLosts);
-}
-
-TEST_F(ConnectionTest, LateConnectionLostAfterDisconnectIsIgnored) {
-    ConnectOk();
-    ASSERT_TRUE(sim_.Silent());
-    ::Sleep(300);  // the worker is now waiting in vain
-    driver_->ClickConnect();
-    // The disconnect waits for the worker, which posts its message and ends.
-    ASSERT_TRUE(DialogDriver::WaitUntil([this] { return Connected() == 0; }, 8000));
-    ASSERT_TRUE(DialogDriver::WaitUntil([this] { return Dlg().m_connectionLosts == 1; }, 5000));
-    driver_->Read<int>([] { return 0; });  // the message has been handled
-    EXPECT_EQ(nullptr, FindThreadDialog(driver_->UiThreadId(), driver_->Window())) << "no box";
-}
-
 TEST_F(ConnectionTest, ReconnectAfterDisconnectMakesANewHandshake) {
     ConnectOk();
     driver_->ClickConnect();
@@ -169,14 +111,6 @@ TEST_F(ConnectionTest, ReconnectAfterDisconnectMakesANewHandshake) {
     ConnectOk();
     EXPECT_EQ(L"SN-2", driver_->SerialText());
     EXPECT_EQ(2, sim_.Count("readsn"));
-}
-
-TEST_F(ConnectionTest, ClosingTheWindowWhileConnectedEndsTheConnection) {
-    ConnectOk();
-    driver_->Close();
-    EXPECT_EQ(nullptr, Dlg().m_pPollThread) << "worker joined and deleted";
-    EXPECT_TRUE(sim_.WaitOpened(false, 3000)) << "port closed with the window";
-    EXPECT_EQ(0, g_linkReady);
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ constexpr UINT WM_RUN_ON_UI = WM_APP + 50;
 
 // Closing takes at most a reply wait (about 2 s) and a poll pause; anything
 // much longer is a hang in the tool.
-constexpr DWORD kCloseLimitMs = 15000;
+constexpr DWORD kCloseLimitMs = 10000;
 
 struct FindContext {
     DWORD threadId;

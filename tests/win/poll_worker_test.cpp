@@ -112,42 +112,6 @@ TEST_F(PollWorkerTest, IdenticalRepliesRepaintOnceAndSeveralChangesOnce) {
     EXPECT_EQ(0, Dlg().m_connectionLosts);
 }
 
-TEST_F(PollWorkerTest, MalformedAnswersNeverFailAPoll) {
-    ASSERT_TRUE(sim_.SetSwitches("11000000"));
-    Start();
-    ASSERT_TRUE(DialogDriver::WaitUntil([this] { return Flags() == "11000000"; }, 3000));
-    // Too short after cleaning, or cut by a NUL: dropped, the flags stay.
-    for (const std::string& bytes : {std::string("101"), std::string("111\0" "11111", 9), std::string(" 1 1 ")}) {
-        ASSERT_TRUE(sim_.SetSwitchesHex(bytes));
-        const int polls = sim_.Count("swin");
-        ASSERT_TRUE(DialogDriver::WaitUntil([&] { return sim_.Count("swin") >= polls + 3; }, 5000));
-        EXPECT_EQ("11000000", Flags());
-    }
-    // Bytes above 0x7F count toward the length and read as clear.
-    ASSERT_TRUE(sim_.SetSwitchesHex("\x80" "1\xff" "111"));
-    ASSERT_TRUE(DialogDriver::WaitUntil([this] { return Flags() == "01011100"; }, 3000));
-    EXPECT_EQ(0, Dlg().m_connectionLosts);
-}
-
-TEST_F(PollWorkerTest, AnswerAfterOneAndAHalfSecondsIsAccepted) {
-    ASSERT_TRUE(sim_.SetDelay(1500));
-    ASSERT_TRUE(sim_.SetSwitches("00100000"));
-    Start();
-    ASSERT_TRUE(DialogDriver::WaitUntil([this] { return Flags() == "00100000"; }, 6000));
-    EXPECT_EQ(0, Dlg().m_connectionLosts);
-}
-
-TEST_F(PollWorkerTest, CrLfControllerParsesAsIfTheLineFeedWereNotThere) {
-    ASSERT_TRUE(sim_.SetCrLf(true));
-    ASSERT_TRUE(sim_.SetSwitches("01000000"));
-    Start();
-    ASSERT_TRUE(DialogDriver::WaitUntil([this] { return Flags() == "01000000"; }, 3000));
-    const int polls = sim_.Count("swin");
-    ASSERT_TRUE(DialogDriver::WaitUntil([&] { return sim_.Count("swin") >= polls + 5; }, 5000));
-    EXPECT_EQ("01000000", Flags());
-    EXPECT_EQ(1, Dlg().m_panelRefreshes);
-}
-
 TEST_F(PollWorkerTest, StopDuringAnOrdinaryCycleJoinsAfterItsPause) {
     Start();
     ASSERT_TRUE(DialogDriver::WaitUntil([this] { return sim_.Count("swin") >= 3; }, 5000));
@@ -179,14 +143,6 @@ TEST_F(PollWorkerTest, LinkNotReadyMeansIdleCycles) {
     EXPECT_EQ("", sim_.Received());
     EXPECT_EQ(0, Dlg().m_panelRefreshes);
     EXPECT_LT(Stop(), 1500);
-}
-
-TEST_F(PollWorkerTest, PulledCableEndsPollingWithOneLostMessage) {
-    Start();
-    ASSERT_TRUE(DialogDriver::WaitUntil([this] { return sim_.Count("swin") >= 2; }, 5000));
-    ASSERT_TRUE(sim_.Hangup());
-    ASSERT_TRUE(Ended(10000));
-    ASSERT_TRUE(DialogDriver::WaitUntil([this] { return Dlg().m_connectionLosts == 1; }, 3000));
 }
 
 }  // namespace
