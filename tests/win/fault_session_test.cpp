@@ -15,6 +15,7 @@
 
 #include "tests/win/fault_fixture.h"
 #include "tests/win/import_patch.h"
+#include "tests/win/process_handles.h"
 #include "tests/win/test_clock.h"
 
 namespace {
@@ -27,11 +28,14 @@ protected:
     SessionFaultTest() : FaultTest(kPort) {}
 
     // Closes the dialog as the user does (Cancel) and returns how long the
-    // close took; the driver fails the program if it hangs.
+    // close took; the driver fails the program if it hangs. Whatever the
+    // connection held must be released with the window.
     long long CloseWindow() {
         const Stopwatch watch;
         driver_->Close();
-        return watch.Ms();
+        const long long ms = watch.Ms();
+        EXPECT_LE(KernelHandleCount(), handlesAtStart_) << "kernel handles leaked";
+        return ms;
     }
 };
 
