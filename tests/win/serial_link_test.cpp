@@ -61,6 +61,36 @@ TEST(PortNameTest, TwoFormsAndBoundedBuffer) {
     EXPECT_FALSE(ComposePortDeviceName(INT_MAX, name, 16));
 }
 
+TEST(LineSettingsTest, HandshakesOffWhateverThePortHeldAndAFallbackWindowsAccepts) {
+    DCB left = {};
+    left.DCBlength = sizeof(DCB);
+    left.fOutxCtsFlow = left.fOutxDsrFlow = left.fDsrSensitivity = TRUE;
+    left.fOutX = left.fInX = left.fAbortOnError = TRUE;
+    left.fRtsControl = RTS_CONTROL_HANDSHAKE;
+    left.fDtrControl = DTR_CONTROL_DISABLE;
+    left.BaudRate = 9600;
+    left.XonChar = 0x11;
+    left.XoffChar = 0x13;
+
+    // Windows refuses a DCB whose XON and XOFF characters are the same, as
+    // in an all-zero one.
+    for (const DCB* reported : {static_cast<const DCB*>(&left), static_cast<const DCB*>(nullptr)}) {
+        SCOPED_TRACE(reported ? "settings left by another program" : "settings not readable");
+        const DCB dcb = LineSettings(reported);
+        EXPECT_EQ(57600u, dcb.BaudRate);
+        EXPECT_EQ(8, dcb.ByteSize);
+        EXPECT_EQ(NOPARITY, dcb.Parity);
+        EXPECT_EQ(ONESTOPBIT, dcb.StopBits);
+        EXPECT_EQ(static_cast<DWORD>(RTS_CONTROL_DISABLE), dcb.fRtsControl);
+        EXPECT_FALSE(dcb.fOutxCtsFlow || dcb.fOutxDsrFlow || dcb.fDsrSensitivity || dcb.fOutX || dcb.fInX ||
+                     dcb.fAbortOnError);
+        EXPECT_TRUE(dcb.fBinary);
+        EXPECT_NE(dcb.XonChar, dcb.XoffChar);
+    }
+    EXPECT_EQ(static_cast<DWORD>(DTR_CONTROL_DISABLE), LineSettings(&left).fDtrControl) << "DTR as the port had it";
+    EXPECT_EQ(static_cast<DWORD>(DTR_CONTROL_ENABLE), LineSettings(nullptr).fDtrControl);
+}
+
 TEST(OpenTest, BothNameFormsOpenTheSimulatedPort) {
     // COM9 is opened as "COM9", COM10 as "\\.\COM10".
     for (int port : {9, 10}) {
