@@ -4,9 +4,14 @@
 
 #include "app/about_dialog.h"
 #include "app/resource.h"
+#include "display/display_scale.h"
+#include "display/system_dpi.h"
 
 namespace {
 
+// Pixel figures at 96 DPI; OnInitDialog scales them to the system's DPI,
+// as the panel is scaled, while the template's controls grow with the
+// dialog font.
 // Client-area height, and the width left of the check box's own width w.
 constexpr int kClientHeight = 170;
 constexpr int kClientWidthBeforeCheckBox = 358;
@@ -18,7 +23,7 @@ constexpr int kCheckBoxHeight = 18;
 constexpr int kCheckBoxMarkWidth = 24;
 constexpr int kCheckBoxWidthWithoutControl = 150;
 
-constexpr int kLabelFontHeight = -14;
+constexpr int kLabelFontPixels = 14;
 
 }  // namespace
 
@@ -51,6 +56,8 @@ void CKAVRODisplayLimitSwitchesDlg::DoDataExchange(CDataExchange* pDX) {
 
 BOOL CKAVRODisplayLimitSwitchesDlg::OnInitDialog() {
     CDialogEx::OnInitDialog();
+    m_dpi = SystemDpi(m_hWnd);
+    const auto px = [this](int pixelsAt96) { return ScalePixels(pixelsAt96, m_dpi); };
 
     if (HMENU systemMenu = GetSystemMenu(FALSE)) {
         CString aboutText;
@@ -66,7 +73,7 @@ BOOL CKAVRODisplayLimitSwitchesDlg::OnInitDialog() {
 
     // The check box is as wide as its caption needs, in its own font.
     const HWND checkBox = GetDlgItem(IDC_INVERT_Z);
-    int w = kCheckBoxWidthWithoutControl;
+    int w = px(kCheckBoxWidthWithoutControl);
     if (checkBox) {
         const int length = ::GetWindowTextLengthW(checkBox);
         std::vector<wchar_t> text(static_cast<size_t>(length > 0 ? length : 0) + 1, L'\0');
@@ -76,18 +83,19 @@ BOOL CKAVRODisplayLimitSwitchesDlg::OnInitDialog() {
             dc.SelectObject(reinterpret_cast<HGDIOBJ>(::SendMessageW(checkBox, WM_GETFONT, 0, 0)));
         const SIZE extent = dc.GetTextExtent(text.data(), length);
         dc.SelectObject(previousFont);
-        w = extent.cx + kCheckBoxMarkWidth;
+        w = extent.cx + px(kCheckBoxMarkWidth);
     }
 
     RECT window, client;
     GetWindowRect(&window);
     GetClientRect(&client);
-    const int outerWidth = (window.right - window.left) - (client.right - client.left) + kClientWidthBeforeCheckBox + w;
-    const int outerHeight = (window.bottom - window.top) - (client.bottom - client.top) + kClientHeight;
+    const int outerWidth =
+        (window.right - window.left) - (client.right - client.left) + px(kClientWidthBeforeCheckBox) + w;
+    const int outerHeight = (window.bottom - window.top) - (client.bottom - client.top) + px(kClientHeight);
     SetWindowPos(nullptr, 0, 0, outerWidth, outerHeight, SWP_NOMOVE | SWP_NOZORDER);
 
     if (checkBox) {
-        ::MoveWindow(checkBox, kCheckBoxLeft, kCheckBoxTop, w, kCheckBoxHeight, TRUE);
+        ::MoveWindow(checkBox, px(kCheckBoxLeft), px(kCheckBoxTop), w, px(kCheckBoxHeight), TRUE);
         if (m_toolTip.Create(this, 0)) {
             m_toolTip.AddTool(checkBox, L"Invert Z axis (E0 = top)", nullptr, 0);
             m_toolTip.Activate(TRUE);
@@ -97,7 +105,7 @@ BOOL CKAVRODisplayLimitSwitchesDlg::OnInitDialog() {
     LOGFONTW logFont = {};
     if (HFONT dialogFont = GetFont())
         ::GetObjectW(dialogFont, sizeof(logFont), &logFont);
-    logFont.lfHeight = kLabelFontHeight;
+    logFont.lfHeight = -px(kLabelFontPixels);  // negative: the character height
     logFont.lfWeight = FW_BOLD;
     m_labelFont.CreateFontIndirect(&logFont);
 

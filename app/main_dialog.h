@@ -30,6 +30,9 @@ public:
 
     CToolTipCtrl m_toolTip;
     CFont m_labelFont;
+    // The system's dots per inch, read once at initialisation: the scale of
+    // every pixel figure of the layout and the panel (96: as given).
+    int m_dpi = 96;
     HICON m_hIcon;
     int m_switch[kSwitchCount];
     int m_invertZ = 0;

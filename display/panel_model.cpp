@@ -10,6 +10,8 @@ namespace {
 
 // Every box is 34 x 34; the arrow keeps 9 pixels from the box's edges.
 constexpr int kArrowInset = 9;
+// The raised frame is 2 pixels wide: one outer and one inner ring.
+constexpr int kRaisedEdgeWidth = 2;
 
 constexpr PanelRect kCrossTop = {190, 35, 224, 69};
 constexpr PanelRect kCrossBottom = {190, 115, 224, 149};
@@ -22,13 +24,25 @@ constexpr PanelRect kColumnLabel = {300, 75, 334, 109};
 
 }  // namespace
 
-std::vector<PanelElement> PanelElements(const PanelSnapshot& s) {
-    auto box = [&s](const PanelRect& rect, int direction, int flag) {
+PanelRect ScaleRect(const PanelRect& r, int dpi) {
+    const int left = ScalePixels(r.left, dpi), top = ScalePixels(r.top, dpi);
+    return {left, top, left + ScalePixels(r.right - r.left, dpi), top + ScalePixels(r.bottom - r.top, dpi)};
+}
+
+PanelRect PanelRectAt(int dpi) { return ScaleRect(kPanelRect, dpi); }
+
+RaisedEdge RaisedEdgeAt(int dpi) {
+    const int width = ScalePixels(kRaisedEdgeWidth, dpi);
+    return {width / 2, width - width / 2};
+}
+
+std::vector<PanelElement> PanelElements(const PanelSnapshot& s, int dpi) {
+    auto box = [&s, dpi](const PanelRect& rect, int direction, int flag) {
         const PanelColor color = !s.connected ? s.btnFace : (flag != 0 ? kSetColor : kClearColor);
-        return PanelElement{PanelElement::Box, rect, direction, color, nullptr};
+        return PanelElement{PanelElement::Box, ScaleRect(rect, dpi), direction, color, nullptr};
     };
-    auto label = [&s](const PanelRect& rect, const wchar_t* text) {
-        return PanelElement{PanelElement::Label, rect, 0, s.btnText, text};
+    auto label = [&s, dpi](const PanelRect& rect, const wchar_t* text) {
+        return PanelElement{PanelElement::Label, ScaleRect(rect, dpi), 0, s.btnText, text};
     };
     // The arrows stay with their boxes; the swap only exchanges the flags.
     const int zTop = s.invertZ != 0 ? s.flags[4] : s.flags[5];
@@ -45,11 +59,12 @@ std::vector<PanelElement> PanelElements(const PanelSnapshot& s) {
     };
 }
 
-void TriangleVertices(const PanelRect& b, int direction, PanelPoint v[3]) {
+void TriangleVertices(const PanelRect& b, int direction, PanelPoint v[3], int dpi) {
     const int cx = (b.left + b.right) / 2;
     const int cy = (b.top + b.bottom) / 2;
-    const int l = b.left + kArrowInset, r = b.right - kArrowInset;
-    const int t = b.top + kArrowInset, bo = b.bottom - kArrowInset;
+    const int inset = ScalePixels(kArrowInset, dpi);
+    const int l = b.left + inset, r = b.right - inset;
+    const int t = b.top + inset, bo = b.bottom - inset;
     switch (direction) {
     case ArrowUp:
         v[0] = {cx, t}, v[1] = {l, bo}, v[2] = {r, bo};
@@ -70,18 +85,18 @@ PanelPoint LabelOrigin(const PanelRect& b, int textWidth, int internalLeadingPlu
     return {(b.left + b.right) / 2 - textWidth / 2, (b.top + b.bottom) / 2 - internalLeadingPlusAscent / 2};
 }
 
-std::vector<PanelPrimitive> PanelPrimitives(const PanelSnapshot& snapshot) {
+std::vector<PanelPrimitive> PanelPrimitives(const PanelSnapshot& snapshot, int dpi) {
     std::vector<PanelPrimitive> list;
-    list.push_back({PanelPrimitive::Background, kPanelRect, snapshot.btnFace, {}, nullptr});
-    for (const PanelElement& e : PanelElements(snapshot)) {
+    list.push_back({PanelPrimitive::Background, PanelRectAt(dpi), snapshot.btnFace, {}, nullptr, {}});
+    for (const PanelElement& e : PanelElements(snapshot, dpi)) {
         if (e.kind == PanelElement::Label) {
-            list.push_back({PanelPrimitive::Label, e.rect, e.color, {}, e.text});
+            list.push_back({PanelPrimitive::Label, e.rect, e.color, {}, e.text, {}});
             continue;
         }
-        list.push_back({PanelPrimitive::Fill, e.rect, e.color, {}, nullptr});
-        list.push_back({PanelPrimitive::RaisedFrame, e.rect, 0, {}, nullptr});
-        PanelPrimitive triangle = {PanelPrimitive::Triangle, e.rect, kArrowColor, {}, nullptr};
-        TriangleVertices(e.rect, e.direction, triangle.vertices);
+        list.push_back({PanelPrimitive::Fill, e.rect, e.color, {}, nullptr, {}});
+        list.push_back({PanelPrimitive::RaisedFrame, e.rect, 0, {}, nullptr, RaisedEdgeAt(dpi)});
+        PanelPrimitive triangle = {PanelPrimitive::Triangle, e.rect, kArrowColor, {}, nullptr, {}};
+        TriangleVertices(e.rect, e.direction, triangle.vertices, dpi);
         list.push_back(triangle);
     }
     return list;

@@ -1,11 +1,15 @@
-// The switch panel as a pure function of a snapshot of the dialog's state:
-// the layout, arrow and colour rules, and the ordered drawing primitives.
-// Portable: no Win32. Coordinates are client pixels; rectangles are
-// (left, top, right, bottom) with the right and bottom edges outside.
+// The switch panel as a pure function of a snapshot of the dialog's state
+// and of the display scale: the layout, arrow and colour rules, and the
+// ordered drawing primitives. Portable: no Win32. Coordinates are client
+// pixels; rectangles are (left, top, right, bottom) with the right and
+// bottom edges outside. Figures are given at 96 DPI; the functions that
+// take a dpi scale them (display/display_scale.h) and at 96 give them as is.
 #pragma once
 
 #include <cstdint>
 #include <vector>
+
+#include "display/display_scale.h"
 
 // A colour laid out as a Windows COLORREF: 0x00BBGGRR.
 using PanelColor = std::uint32_t;
@@ -27,12 +31,27 @@ struct PanelPoint {
 bool operator==(const PanelRect& a, const PanelRect& b);
 bool operator==(const PanelPoint& a, const PanelPoint& b);
 
-// The panel's place in the client area and its size.
+// The panel's place in the client area and its size, at 96 DPI.
 constexpr int kPanelLeft = 140;
 constexpr int kPanelTop = 30;
 constexpr int kPanelWidth = 204;
 constexpr int kPanelHeight = 130;
 constexpr PanelRect kPanelRect = {kPanelLeft, kPanelTop, kPanelLeft + kPanelWidth, kPanelTop + kPanelHeight};
+
+// A rectangle given at 96 DPI, at dpi: its top-left corner and its size
+// scale separately, so that the six boxes stay square and alike.
+PanelRect ScaleRect(const PanelRect& at96, int dpi);
+// The panel's rectangle in the client area at dpi.
+PanelRect PanelRectAt(int dpi);
+
+// Widths in pixels of the two rings of a box's raised frame: the outer one
+// (light top-left, darkest bottom-right) and the inner one (highlight,
+// shadow). One pixel each at 96 DPI; at other scales the frame's scaled
+// width is shared out, the odd pixel going to the inner ring.
+struct RaisedEdge {
+    int outer, inner;
+};
+RaisedEdge RaisedEdgeAt(int dpi);
 
 enum ArrowDirection { ArrowUp = 0, ArrowDown = 1, ArrowLeft = 2, ArrowRight = 3 };
 
@@ -54,11 +73,11 @@ struct PanelElement {
     const wchar_t* text;   // labels: "X/Y" or "Z"
 };
 
-std::vector<PanelElement> PanelElements(const PanelSnapshot& snapshot);
+std::vector<PanelElement> PanelElements(const PanelSnapshot& snapshot, int dpi = kBaseDpi);
 
-// The triangle of a box, in the order its vertices are passed; a direction
-// outside 0..3 points right.
-void TriangleVertices(const PanelRect& box, int direction, PanelPoint vertices[3]);
+// The triangle of a box (as placed at dpi), in the order its vertices are
+// passed; a direction outside 0..3 points right.
+void TriangleVertices(const PanelRect& box, int direction, PanelPoint vertices[3], int dpi = kBaseDpi);
 
 // Top-left of a label's text cell, centred on the box; the vertical centring
 // uses internal leading plus ascent, not the cell height.
@@ -71,6 +90,7 @@ struct PanelPrimitive {
     PanelColor color;
     PanelPoint vertices[3];  // Triangle only
     const wchar_t* text;     // Label only
+    RaisedEdge edge;         // RaisedFrame only
 };
 
-std::vector<PanelPrimitive> PanelPrimitives(const PanelSnapshot& snapshot);
+std::vector<PanelPrimitive> PanelPrimitives(const PanelSnapshot& snapshot, int dpi = kBaseDpi);

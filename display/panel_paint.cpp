@@ -10,8 +10,6 @@ namespace {
 
 RECT ToRect(const PanelRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 
-const RECT kPanelClientRect = ToRect(kPanelRect);
-
 }  // namespace
 
 void CKAVRODisplayLimitSwitchesDlg::OnPaint() {
@@ -32,15 +30,17 @@ void CKAVRODisplayLimitSwitchesDlg::OnPaint() {
 }
 
 void CKAVRODisplayLimitSwitchesDlg::DrawSwitchPanel(CDC* pDC) {
+    const PanelRect panel = PanelRectAt(m_dpi);
+    const int width = panel.right - panel.left, height = panel.bottom - panel.top;
     CDC memDC;
     memDC.CreateCompatibleDC(pDC);
     CBitmap image;  // declared after memDC: destroyed before it
-    image.CreateCompatibleBitmap(pDC, kPanelWidth, kPanelHeight);
+    image.CreateCompatibleBitmap(pDC, width, height);
     const HGDIOBJ previousBitmap = memDC.SelectObject(&image);
 
-    memDC.FillSolidRect(0, 0, kPanelWidth, kPanelHeight, ::GetSysColor(COLOR_BTNFACE));
+    memDC.FillSolidRect(0, 0, width, height, ::GetSysColor(COLOR_BTNFACE));
     // From here on the image is drawn in client coordinates.
-    memDC.SetViewportOrg(-kPanelLeft, -kPanelTop);
+    memDC.SetViewportOrg(-panel.left, -panel.top);
     {
         // Held while drawing into memory only, so the worker waits for at
         // most that, and one paint shows one consistent set of flags.
@@ -53,7 +53,7 @@ void CKAVRODisplayLimitSwitchesDlg::DrawSwitchPanel(CDC* pDC) {
         snapshot.btnFace = ::GetSysColor(COLOR_BTNFACE);
         snapshot.btnText = ::GetSysColor(COLOR_BTNTEXT);
 
-        for (const PanelElement& element : PanelElements(snapshot)) {
+        for (const PanelElement& element : PanelElements(snapshot, m_dpi)) {
             const RECT rect = ToRect(element.rect);
             if (element.kind == PanelElement::Box)
                 DrawSwitchBox(&memDC, rect, element.direction, element.color);
@@ -62,17 +62,24 @@ void CKAVRODisplayLimitSwitchesDlg::DrawSwitchPanel(CDC* pDC) {
         }
     }
     memDC.SetViewportOrg(0, 0);
-    pDC->BitBlt(kPanelLeft, kPanelTop, kPanelWidth, kPanelHeight, &memDC, 0, 0, SRCCOPY);
+    pDC->BitBlt(panel.left, panel.top, width, height, &memDC, 0, 0, SRCCOPY);
     memDC.SelectObject(previousBitmap);
 }
 
 void CKAVRODisplayLimitSwitchesDlg::DrawSwitchBox(CDC* pDC, const RECT& box, int direction, COLORREF fill) {
     pDC->FillSolidRect(&box, fill);
+    // A wider frame is drawn as nested one-pixel rings, each in the system's
+    // own colours, so it stays crisp at every scale. At 96 DPI this is one
+    // ring of each: what EDGE_RAISED draws.
+    const RaisedEdge edge = RaisedEdgeAt(m_dpi);
     RECT frame = box;
-    pDC->DrawEdge(&frame, EDGE_RAISED, BF_RECT);
+    for (int i = 0; i < edge.outer; ++i)
+        pDC->DrawEdge(&frame, BDR_RAISEDOUTER, BF_RECT | BF_ADJUST);
+    for (int i = 0; i < edge.inner; ++i)
+        pDC->DrawEdge(&frame, BDR_RAISEDINNER, BF_RECT | BF_ADJUST);
 
     PanelPoint vertices[3];
-    TriangleVertices(PanelRect{box.left, box.top, box.right, box.bottom}, direction, vertices);
+    TriangleVertices(PanelRect{box.left, box.top, box.right, box.bottom}, direction, vertices, m_dpi);
     const POINT points[3] = {{vertices[0].x, vertices[0].y}, {vertices[1].x, vertices[1].y},
                              {vertices[2].x, vertices[2].y}};
 
@@ -116,13 +123,15 @@ void CKAVRODisplayLimitSwitchesDlg::DrawBoxLabel(CDC* pDC, const RECT& box, cons
 }
 
 LRESULT CKAVRODisplayLimitSwitchesDlg::OnPanelRefresh(WPARAM, LPARAM) {
-    InvalidateRect(&kPanelClientRect, FALSE);
+    const RECT panel = ToRect(PanelRectAt(m_dpi));
+    InvalidateRect(&panel, FALSE);
     UpdateWindow();
     return 0;
 }
 
 void CKAVRODisplayLimitSwitchesDlg::OnInvertZClicked() {
     m_invertZ = IsDlgButtonChecked(IDC_INVERT_Z) == BST_CHECKED ? 1 : 0;
-    InvalidateRect(&kPanelClientRect, FALSE);
+    const RECT panel = ToRect(PanelRectAt(m_dpi));
+    InvalidateRect(&panel, FALSE);
     UpdateWindow();
 }

@@ -7,10 +7,16 @@
 # terminal, where keys 1-8 toggle the switches and q quits.
 # Without one: everything runs under Xvfb, the script connects through the
 # window as a user would, changes the switches and saves screenshots.
+# KAVRO_DPI=120, 144 or 192 runs the tool at that display scale (125 %,
+# 150 %, 200 %) instead of 96 (100 %); headless screenshots then go to
+# build/screenshots-DPI.
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/build-trees.sh"
 demo="$build/demo"
-shots="${KAVRO_SHOTS_DIR:-$build/screenshots}"
+dpi="${KAVRO_DPI:-96}"
+shots_default="$build/screenshots"
+[ "$dpi" = 96 ] || shots_default="$build/screenshots-$dpi"
+shots="${KAVRO_SHOTS_DIR:-$shots_default}"
 
 bash "$root/scripts/deps.sh"
 build_host kavro-sim
@@ -18,7 +24,7 @@ build_win KAVRO_Display_Limit_Switches kavro-register-ports kavro-window-driver
 
 if [ "${1:-}" != "--inner" ] && [ -z "${DISPLAY:-}" ]; then
     echo "No display: running headless under Xvfb."
-    exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" --inner
+    exec xvfb-run -a -s "-screen 0 $((1024 * dpi / 96))x$((768 * dpi / 96))x24" bash "$0" --inner
 fi
 
 . "$root/scripts/wine-bench.sh"
@@ -26,6 +32,9 @@ bench_prepare "$demo"
 bin="$build/win/bin"
 sim="$build/host/sim/kavro-sim"
 "$WINE" "$bin/kavro-register-ports.exe" COM3 >/dev/null
+# The display scale, read by the tool as it starts; set at every run so that
+# the prefix never keeps a scale from an earlier one.
+"$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
 
 pids=()
 cleanup() {
@@ -50,8 +59,12 @@ fi
 
 # Headless: the same inside the virtual desktop, driven by a small program
 # that presses the tool's buttons as a user would.
-"$WINE" reg add "$desktop_key" /v Desktop /t REG_SZ /d KAVRO /f >/dev/null
-"$WINE" reg add "$desktop_key\\Desktops" /v KAVRO /t REG_SZ /d 560x250 /f >/dev/null
+# One desktop per scale, sized for it: a desktop left set by an earlier run
+# opens with the first Wine program here, in the size it was given then.
+desktop="KAVRO-$dpi"
+"$WINE" reg add "$desktop_key\\Desktops" /v "$desktop" /t REG_SZ /d "$((560 * dpi / 96))x$((250 * dpi / 96))" /f \
+    >/dev/null
+"$WINE" reg add "$desktop_key" /v Desktop /t REG_SZ /d "$desktop" /f >/dev/null
 mkdir -p "$shots"
 rm -f "$demo/sim-commands"
 mkfifo "$demo/sim-commands"

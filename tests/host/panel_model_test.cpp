@@ -1,4 +1,5 @@
-// The panel's primitives: colours, arrows, the Z swap and label placement.
+// The panel's primitives: colours, arrows, the Z swap and label placement,
+// and the panel's geometry at the display scales Windows offers.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -109,6 +110,114 @@ TEST(PanelModelTest, LabelCentredByLeadingPlusAscent) {
     EXPECT_EQ((PanelPoint{313, 85}), LabelOrigin(PanelRect{300, 75, 334, 109}, 8, 15));
     // Odd halves truncate: width 21 and height 17 move by 10 and 8.
     EXPECT_EQ((PanelPoint{197, 84}), LabelOrigin(PanelRect{190, 75, 224, 109}, 21, 17));
+}
+
+// MulDiv's rounding: to the nearest pixel, halves away from zero.
+TEST(DisplayScaleTest, ScalesByDpiOver96RoundingHalvesAway) {
+    struct Row {
+        int at96, dpi, expected;
+    };
+    const Row rows[] = {
+        {140, 96, 140}, {34, 96, 34},   {-14, 96, -14},  {0, 192, 0},     {34, 120, 43},  {9, 120, 11},
+        {2, 120, 3},    {14, 120, 18},  {-14, 120, -18}, {30, 120, 38},   {1, 144, 2},    {9, 144, 14},
+        {35, 144, 53},  {-3, 144, -5},  {170, 144, 255}, {358, 192, 716}, {34, 168, 60},  {1, 120, 1},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(r.expected, ScalePixels(r.at96, r.dpi)) << r.at96 << " px at " << r.dpi << " DPI";
+}
+
+// One row per scale: 100 %, 125 %, 150 %, 200 %. Rectangles keep their
+// corner and size scaled apart, so all boxes stay square and alike.
+struct ScaleRow {
+    int dpi;
+    PanelRect panel;
+    int boxSize;
+    PanelRect crossTop, columnBottom, crossLabel;
+    PanelPoint crossTopArrow[3];
+    RaisedEdge edge;
+};
+
+const ScaleRow kScaleRows[] = {
+    {96, {140, 30, 344, 160}, 34, {190, 35, 224, 69}, {300, 115, 334, 149}, {190, 75, 224, 109},
+     {{207, 44}, {199, 60}, {215, 60}}, {1, 1}},
+    {120, {175, 38, 430, 201}, 43, {238, 44, 281, 87}, {375, 144, 418, 187}, {238, 94, 281, 137},
+     {{259, 55}, {249, 76}, {270, 76}}, {1, 2}},
+    {144, {210, 45, 516, 240}, 51, {285, 53, 336, 104}, {450, 173, 501, 224}, {285, 113, 336, 164},
+     {{310, 67}, {299, 90}, {322, 90}}, {1, 2}},
+    {192, {280, 60, 688, 320}, 68, {380, 70, 448, 138}, {600, 230, 668, 298}, {380, 150, 448, 218},
+     {{414, 88}, {398, 120}, {430, 120}}, {2, 2}},
+};
+
+bool Within(const PanelRect& inner, const PanelRect& outer) {
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+bool Overlap(const PanelRect& a, const PanelRect& b) {
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+TEST(PanelScaleTest, PanelBoxesArrowsAndFramesAtEachScale) {
+    for (const ScaleRow& row : kScaleRows) {
+        SCOPED_TRACE(::testing::Message() << row.dpi << " DPI");
+        EXPECT_EQ(row.panel, PanelRectAt(row.dpi));
+        const auto list = PanelPrimitives(Snapshot(true, "001000"), row.dpi);
+        ASSERT_EQ(21u, list.size());
+        EXPECT_EQ(row.panel, list[0].rect) << "background";
+        EXPECT_EQ(row.crossTop, list[1].rect);
+        EXPECT_EQ(row.columnBottom, list[17].rect);
+        EXPECT_EQ(row.crossLabel, list[13].rect) << "\"X/Y\"";
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(row.crossTopArrow[i], list[3].vertices[i]) << "vertex " << i;
+        const RaisedEdge edge = RaisedEdgeAt(row.dpi);
+        EXPECT_EQ(row.edge.outer, edge.outer);
+        EXPECT_EQ(row.edge.inner, edge.inner);
+    }
+}
+
+// What holds at every scale: boxes and labels are equal squares inside the
+// panel and apart from each other; each arrow stays inside its box, clear of
+// the raised frame, pointing its way.
+TEST(PanelScaleTest, ElementsStayInsideThePanelAndApart) {
+    for (const ScaleRow& row : kScaleRows) {
+        SCOPED_TRACE(::testing::Message() << row.dpi << " DPI");
+        const PanelRect panel = PanelRectAt(row.dpi);
+        const auto elements = PanelElements(Snapshot(false, "000000"), row.dpi);
+        ASSERT_EQ(8u, elements.size());
+        for (size_t i = 0; i < elements.size(); ++i) {
+            const PanelRect& r = elements[i].rect;
+            EXPECT_EQ(row.boxSize, r.right - r.left) << "element " << i;
+            EXPECT_EQ(row.boxSize, r.bottom - r.top) << "element " << i;
+            EXPECT_TRUE(Within(r, panel)) << "element " << i;
+            for (size_t j = 0; j < i; ++j)
+                EXPECT_FALSE(Overlap(r, elements[j].rect)) << "elements " << j << " and " << i;
+        }
+        const int frame = RaisedEdgeAt(row.dpi).outer + RaisedEdgeAt(row.dpi).inner;
+        for (const PanelElement& e : elements) {
+            if (e.kind != PanelElement::Box)
+                continue;
+            PanelPoint v[3];
+            TriangleVertices(e.rect, e.direction, v, row.dpi);
+            const PanelRect clear = {e.rect.left + frame, e.rect.top + frame, e.rect.right - frame,
+                                     e.rect.bottom - frame};
+            for (const PanelPoint& p : v) {
+                EXPECT_TRUE(p.x > clear.left && p.x < clear.right && p.y > clear.top && p.y < clear.bottom)
+                    << "vertex (" << p.x << "," << p.y << ") of direction " << e.direction;
+            }
+            // The apex is the vertex passed first for up and left, last for
+            // down and right; it lies beyond the other two the arrow's way.
+            const PanelPoint apex = e.direction == ArrowUp || e.direction == ArrowLeft ? v[0] : v[2];
+            const PanelPoint base = e.direction == ArrowUp || e.direction == ArrowLeft ? v[1] : v[0];
+            if (e.direction == ArrowUp)
+                EXPECT_LT(apex.y, base.y);
+            else if (e.direction == ArrowDown)
+                EXPECT_GT(apex.y, base.y);
+            else if (e.direction == ArrowLeft)
+                EXPECT_LT(apex.x, base.x);
+            else
+                EXPECT_GT(apex.x, base.x);
+        }
+    }
 }
 
 }  // namespace

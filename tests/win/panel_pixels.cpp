@@ -13,6 +13,21 @@ const SwitchBox kBoxes[6] = {
 
 const Label kLabels[2] = {{"X/Y", {190, 75, 224, 109}}, {"Z", {300, 75, 334, 109}}};
 
+namespace {
+
+constexpr int kBaseDpi = 96;
+// The arrow keeps this far from the box's edges.
+constexpr int kArrowInset = 9;
+
+}  // namespace
+
+int Scaled(int pixelsAt96, int dpi) { return ::MulDiv(pixelsAt96, dpi, kBaseDpi); }
+
+RECT Scaled(const RECT& r, int dpi) {
+    const LONG left = Scaled(r.left, dpi), top = Scaled(r.top, dpi);
+    return {left, top, left + Scaled(r.right - r.left, dpi), top + Scaled(r.bottom - r.top, dpi)};
+}
+
 bool Inside(const RECT& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
 
 std::string ColorText(COLORREF c) {
@@ -77,39 +92,52 @@ COLORREF PixelCapture::At(int x, int y) const {
     return RGB((bgr >> 16) & 0xFF, (bgr >> 8) & 0xFF, bgr & 0xFF);
 }
 
-std::vector<Probe> FillProbes(const SwitchBox& box) {
-    const int l = box.rect.left, t = box.rect.top;
-    std::vector<Probe> probes = {{l + 4, t + 4}};
+std::vector<Probe> FillProbes(const SwitchBox& box) { return FillProbes(box, kBaseDpi); }
+
+std::vector<Probe> ArrowProbes(const SwitchBox& box) { return ArrowProbes(box, kBaseDpi); }
+
+std::vector<Probe> FillProbes(const SwitchBox& box, int dpi) {
+    const RECT r = Scaled(box.rect, dpi);
+    const int inset = Scaled(kArrowInset, dpi);
+    // Just inside the arrow's square, at its corners.
+    const int nearX = r.left + inset + 1, farX = r.right - inset - 2;
+    const int nearY = r.top + inset + 1, farY = r.bottom - inset - 2;
+    std::vector<Probe> probes = {{r.left + Scaled(4, dpi), r.top + Scaled(4, dpi)}};
     switch (box.direction) {
     case Up:
-        probes.insert(probes.end(), {{l + 10, t + 10}, {l + 23, t + 10}});
+        probes.insert(probes.end(), {{nearX, nearY}, {farX, nearY}});
         break;
     case Down:
-        probes.insert(probes.end(), {{l + 10, t + 23}, {l + 23, t + 23}});
+        probes.insert(probes.end(), {{nearX, farY}, {farX, farY}});
         break;
     case Left:
-        probes.insert(probes.end(), {{l + 10, t + 10}, {l + 10, t + 23}});
+        probes.insert(probes.end(), {{nearX, nearY}, {nearX, farY}});
         break;
     case Right:
-        probes.insert(probes.end(), {{l + 23, t + 10}, {l + 23, t + 23}});
+        probes.insert(probes.end(), {{farX, nearY}, {farX, farY}});
         break;
     }
     return probes;
 }
 
-std::vector<Probe> ArrowProbes(const SwitchBox& box) {
-    const int l = box.rect.left, t = box.rect.top;
-    switch (box.direction) {
-    case Up:
-        return {{l + 17, t + 20}, {l + 17, t + 11}, {l + 17, t + 24}};
-    case Down:
-        return {{l + 17, t + 14}, {l + 17, t + 23}, {l + 17, t + 10}};
-    case Left:
-        return {{l + 20, t + 17}, {l + 11, t + 17}, {l + 24, t + 17}};
-    case Right:
-        return {{l + 14, t + 17}, {l + 23, t + 17}, {l + 10, t + 17}};
-    }
-    return {};
+std::vector<Probe> ArrowProbes(const SwitchBox& box, int dpi) {
+    const RECT r = Scaled(box.rect, dpi);
+    const int inset = Scaled(kArrowInset, dpi);
+    const int cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2;
+    // Along the arrow's axis: its apex, the middle of its base, and which
+    // way the apex lies from the base (+1 right or down).
+    const bool vertical = box.direction == Up || box.direction == Down;
+    const int first = vertical ? r.top + inset : r.left + inset;
+    const int last = vertical ? r.bottom - inset : r.right - inset;
+    const bool apexFirst = box.direction == Up || box.direction == Left;
+    const int apex = apexFirst ? first : last, base = apexFirst ? last : first;
+    const int toward = apexFirst ? -1 : 1;
+    // The centroid, just inside the apex, and just inside the base.
+    const int along[3] = {(apex + 2 * base + 1) / 3, apex - toward * Scaled(2, dpi), base + toward * Scaled(1, dpi)};
+    std::vector<Probe> probes;
+    for (int a : along)
+        probes.push_back(vertical ? Probe{cx, a} : Probe{a, cy});
+    return probes;
 }
 
 COLORREF PanelExpectation::Fill(const SwitchBox& box) const {
@@ -120,15 +148,19 @@ COLORREF PanelExpectation::Fill(const SwitchBox& box) const {
 }
 
 std::string PanelDifferences(const PixelCapture& c, const PanelExpectation& e) {
+    return PanelDifferences(c, e, kBaseDpi);
+}
+
+std::string PanelDifferences(const PixelCapture& c, const PanelExpectation& e, int dpi) {
     std::ostringstream out;
     for (const SwitchBox& box : kBoxes) {
         const COLORREF fill = e.Fill(box);
-        for (const Probe& p : FillProbes(box)) {
+        for (const Probe& p : FillProbes(box, dpi)) {
             if (c.At(p.x, p.y) != fill)
                 out << box.name << " fill at (" << p.x << "," << p.y << ") is " << ColorText(c.At(p.x, p.y))
                     << ", expected " << ColorText(fill) << "\n";
         }
-        for (const Probe& p : ArrowProbes(box)) {
+        for (const Probe& p : ArrowProbes(box, dpi)) {
             if (c.At(p.x, p.y) != kBlack)
                 out << box.name << " arrow at (" << p.x << "," << p.y << ") is " << ColorText(c.At(p.x, p.y)) << "\n";
         }

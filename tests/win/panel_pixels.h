@@ -1,6 +1,7 @@
 // Reading the switch panel back in pixels: where its boxes, arrows and
 // labels are, what each box should show, and a copy of a window's client
-// area to look at.
+// area to look at. Figures are at 96 DPI (100 %); the functions that take a
+// dpi give them at that display scale.
 #pragma once
 
 #include <windows.h>
@@ -33,6 +34,11 @@ struct Label {
 extern const Label kLabels[2];
 
 constexpr RECT kPanel = {140, 30, 344, 160};
+
+// A figure at dpi: grown by dpi / 96 and rounded, as MulDiv rounds. A
+// rectangle's corner and size scale apart, as the tool scales them.
+int Scaled(int pixelsAt96, int dpi);
+RECT Scaled(const RECT& at96, int dpi);
 
 bool Inside(const RECT& r, int x, int y);
 std::string ColorText(COLORREF c);
@@ -67,6 +73,9 @@ std::vector<Probe> FillProbes(const SwitchBox& box);
 // Points of a box that show its arrow: the triangle's centroid, just inside
 // its apex, and the middle of its base.
 std::vector<Probe> ArrowProbes(const SwitchBox& box);
+// The same points for a box of kBoxes as the panel shows it at dpi.
+std::vector<Probe> FillProbes(const SwitchBox& box, int dpi);
+std::vector<Probe> ArrowProbes(const SwitchBox& box, int dpi);
 
 // What the panel should show.
 struct PanelExpectation {
@@ -80,3 +89,5 @@ struct PanelExpectation {
 // Every difference between the captured panel and the expectation, one per
 // line; empty when the panel is right.
 std::string PanelDifferences(const PixelCapture& c, const PanelExpectation& e);
+// The same for a panel painted at dpi.
+std::string PanelDifferences(const PixelCapture& c, const PanelExpectation& e, int dpi);

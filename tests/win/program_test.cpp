@@ -1,11 +1,13 @@
 // The real executable, started as a process of its own and driven from
 // outside through its window: connecting, the painted panel read back from
-// the screen, ending it with Esc or the close command while connected, and
-// a renamed copy that captions its message boxes with its own name.
+// the screen, ending it with Esc or the close command while connected, a
+// renamed copy that captions its message boxes with its own name, and the
+// window at each display scale.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <sstream>
 #include <string>
@@ -24,17 +26,17 @@ constexpr int kPort = 18;
 const wchar_t kPortName[] = L"COM18";
 const wchar_t kMainCaption[] = L"KAVRO Limit Switches";
 
-// Differences between the panel on screen and what the switches should
-// show; empty when it matches. switches empty: not connected.
-std::string PanelDifferences(HWND hWnd, const std::string& switches) {
-    return PanelDifferences(PixelCapture::OfScreen(hWnd), PanelExpectation{!switches.empty(), switches, false});
+// Differences between the panel on screen, painted at dpi, and what the
+// switches should show; empty when it matches. switches empty: not connected.
+std::string PanelDifferences(HWND hWnd, const std::string& switches, int dpi) {
+    return PanelDifferences(PixelCapture::OfScreen(hWnd), PanelExpectation{!switches.empty(), switches, false}, dpi);
 }
 
-::testing::AssertionResult PanelBecomes(HWND hWnd, const std::string& switches, int timeoutMs) {
+::testing::AssertionResult PanelBecomes(HWND hWnd, const std::string& switches, int timeoutMs, int dpi = 96) {
     std::string diff;
     DialogDriver::WaitUntil(
         [&] {
-            diff = PanelDifferences(hWnd, switches);
+            diff = PanelDifferences(hWnd, switches, dpi);
             return diff.empty();
         },
         timeoutMs);
@@ -94,6 +96,38 @@ std::wstring BoxText(HWND box) {
             text = WindowText(child);
     }
     return text;
+}
+
+// The system's display scale in the test prefix: HKCU\Control Panel\Desktop
+// LogPixels, which a program reads as it starts. Every other test shares the
+// prefix and expects 100 %, so leaving the scope puts 96 back, also when a
+// check has failed.
+class DisplayScale {
+public:
+    explicit DisplayScale(DWORD dpi) : set_(Write(dpi)) {}
+    ~DisplayScale() {
+        if (!Write(96))
+            ADD_FAILURE() << "LogPixels not set back to 96";
+    }
+    DisplayScale(const DisplayScale&) = delete;
+    DisplayScale& operator=(const DisplayScale&) = delete;
+
+    bool IsSet() const { return set_; }
+
+private:
+    static bool Write(DWORD dpi) {
+        return ::RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi,
+                                 sizeof(dpi)) == ERROR_SUCCESS;
+    }
+    bool set_;
+};
+
+// A child window's rectangle in its parent's client coordinates.
+RECT ClientRectOf(HWND parent, HWND child) {
+    RECT r;
+    ::GetWindowRect(child, &r);
+    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
 }
 
 class ProgramTest : public ::testing::Test {
@@ -301,5 +335,78 @@ TEST_F(ProgramTest, RenamedCopyCaptionsItsMessageBoxesWithItsOwnName) {
         Cleanup();
     }
 }
+
+// The program started at 100 %, 125 %, 150 % and 200 %: the panel at its
+// scaled place with the controller's colours and black arrows, the check box
+// placed and sized to scale, and every control inside the window, off the
+// panel, with its text whole.
+class ProgramScaleTest : public ProgramTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(ProgramScaleTest, PanelAndControlsFollowTheDisplayScale) {
+    const int dpi = GetParam();
+    ASSERT_TRUE(devices_.AddPortName(kPortName)) << devices_.LastError();
+    ASSERT_TRUE(sim_.Attach(kPort)) << sim_.LastReply();
+    ASSERT_TRUE(sim_.SetSwitches("10100100"));
+    {
+        // The program has read the scale once its window is up; the other
+        // tests get 96 back at once.
+        const DisplayScale scale(static_cast<DWORD>(dpi));
+        ASSERT_TRUE(scale.IsSet());
+        ASSERT_NO_FATAL_FAILURE(Start(ToolPath()));
+    }
+    ASSERT_NO_FATAL_FAILURE(ConnectToSimulator());
+    EXPECT_TRUE(PanelBecomes(main_, "10100100", 5000, dpi));
+
+    RECT client;
+    ::GetClientRect(main_, &client);
+    EXPECT_EQ(Scaled(170, dpi), client.bottom) << "client-area height";
+    const HWND check = Control(IDC_INVERT_Z);
+    const RECT box = ClientRectOf(main_, check);
+    EXPECT_EQ(Scaled(346, dpi), box.left);
+    EXPECT_EQ(Scaled(83, dpi), box.top);
+    EXPECT_EQ(Scaled(18, dpi), box.bottom - box.top);
+    EXPECT_EQ(Scaled(358, dpi) - Scaled(346, dpi), client.right - box.right) << "gap to the right edge";
+
+    const RECT panel = Scaled(kPanel, dpi);
+    for (HWND child = ::GetWindow(main_, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        const RECT r = ClientRectOf(main_, child);
+        RECT overlap, inside;
+        EXPECT_FALSE(::IntersectRect(&overlap, &r, &panel)) << "control " << ::GetDlgCtrlID(child) << " on the panel";
+        ::IntersectRect(&inside, &r, &client);
+        EXPECT_TRUE(::EqualRect(&inside, &r)) << "control " << ::GetDlgCtrlID(child) << " crosses the window's edge";
+    }
+
+    // A cut caption leaves its ink on the check box's edge rows.
+    const PixelCapture pixels = PixelCapture::OfScreen(check);
+    const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
+    const int w = box.right - box.left, h = box.bottom - box.top;
+    int edgeInk = 0;
+    for (int x = 0; x < w; ++x)
+        edgeInk += (pixels.At(x, 0) != face) + (pixels.At(x, h - 1) != face);
+    for (int y = 0; y < h; ++y)
+        edgeInk += pixels.At(w - 1, y) != face;
+    EXPECT_EQ(0, edgeInk) << "caption of \"Swap Z axis\" cut";
+
+    // The labels' font grows too: its characters are 14 pixels high at
+    // 100 %, so the ink of "X/Y" is 10 to 14 pixels high there, scaled
+    // here, and centred in its square.
+    const PixelCapture window = PixelCapture::OfScreen(main_);
+    const RECT label = Scaled(kLabels[0].rect, dpi);
+    RECT ink = {label.right, label.bottom, label.left, label.top};
+    for (int y = label.top; y < label.bottom; ++y) {
+        for (int x = label.left; x < label.right; ++x) {
+            if (window.At(x, y) != face)
+                ink = {std::min<LONG>(ink.left, x), std::min<LONG>(ink.top, y), std::max<LONG>(ink.right, x + 1),
+                       std::max<LONG>(ink.bottom, y + 1)};
+        }
+    }
+    EXPECT_GE(ink.bottom - ink.top, Scaled(10, dpi)) << "label ink height";
+    EXPECT_LE(ink.bottom - ink.top, Scaled(14, dpi)) << "label ink height";
+    EXPECT_NEAR((label.left + label.right) / 2.0, (ink.left + ink.right) / 2.0, Scaled(3, dpi));
+    EXPECT_NEAR((label.top + label.bottom) / 2.0, (ink.top + ink.bottom) / 2.0, Scaled(4, dpi));
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, ProgramScaleTest, ::testing::Values(96, 120, 144, 192),
+                         [](const ::testing::TestParamInfo<int>& info) { return "Dpi" + std::to_string(info.param); });
 
 }  // namespace
