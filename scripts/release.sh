@@ -13,6 +13,7 @@
 #   scripts/release.sh                 build, check and pack
 #   scripts/release.sh --reproducible  also rebuild from a copy of the sources
 #                                      at another path and compare byte for byte
+# (--twin is that second build: the program alone, without the Wine check.)
 #
 # The archive's entries carry the time of the last commit (or SOURCE_DATE_EPOCH).
 set -euo pipefail
@@ -57,7 +58,7 @@ package="$name-$version-win64"
 # DLLs, and its loaded sections where the unstripped file has them.
 headers="$(x86_64-w64-mingw32-objdump -h "$exe")"
 if grep -q ' \.debug' <<<"$headers"; then fail "debug sections left in $name.exe"; fi
-for dll in $(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\tDLL Name: //p' | tr 'A-Z' 'a-z'); do
+for dll in $(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\tDLL Name: //p' | tr '[:upper:]' '[:lower:]'); do
     case "$dll" in
     advapi32.dll | comctl32.dll | comdlg32.dll | gdi32.dll | kernel32.dll | msvcrt.dll | ole32.dll | \
         oleaut32.dll | setupapi.dll | shell32.dll | shlwapi.dll | user32.dll | uxtheme.dll | version.dll) ;;
