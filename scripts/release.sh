@@ -61,7 +61,8 @@ if grep -q ' \.debug' <<<"$headers"; then fail "debug sections left in $name.exe
 for dll in $(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\tDLL Name: //p' | tr '[:upper:]' '[:lower:]'); do
     case "$dll" in
     advapi32.dll | comctl32.dll | comdlg32.dll | gdi32.dll | kernel32.dll | msvcrt.dll | ole32.dll | \
-        oleaut32.dll | setupapi.dll | shell32.dll | shlwapi.dll | user32.dll | uxtheme.dll | version.dll) ;;
+        oleaut32.dll | setupapi.dll | shell32.dll | shlwapi.dll | user32.dll | uxtheme.dll | version.dll | \
+        winmm.dll) ;;
     *) fail "$name.exe imports $dll, which is not part of Windows" ;;
     esac
 done
