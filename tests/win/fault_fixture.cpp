@@ -8,7 +8,7 @@ const ExpectedBox kNoResponseBox = {L"No response from device!", MessageBoxSeen:
 const ExpectedBox kConnectionLostBox = {L"Connection lost: no response from device.", MessageBoxSeen::Exclamation};
 const ExpectedBox kUnableToOpenBox = {L"Unable to open COM port!", MessageBoxSeen::Error};
 
-std::string FlagsFor(const std::string& line) {
+std::string Cleaned(const std::string& line) {
     std::string cleaned;
     for (const char c : line) {
         if (c == '\0')
@@ -16,6 +16,11 @@ std::string FlagsFor(const std::string& line) {
         if (static_cast<unsigned char>(c) > 0x20)
             cleaned.push_back(c);
     }
+    return cleaned;
+}
+
+std::string FlagsFor(const std::string& line) {
+    const std::string cleaned = Cleaned(line);
     std::string flags(8, '0');
     for (size_t i = 0; i < 8 && i < cleaned.size(); ++i)
         flags[i] = cleaned[i] == '1' ? '1' : '0';

@@ -18,8 +18,11 @@ extern const ExpectedBox kNoResponseBox;
 extern const ExpectedBox kConnectionLostBox;
 extern const ExpectedBox kUnableToOpenBox;
 
+// A status line as the reply rules clean it: cut at the first NUL, every
+// byte up to 0x20 removed. Written from the rules, independently of the tool.
+std::string Cleaned(const std::string& line);
 // The eight flags a status line gives ('0'/'1' each): what the tool must
-// show for it. Written from the reply rules, independently of the tool.
+// show for a line whose cleaned form has at least six bytes.
 std::string FlagsFor(const std::string& line);
 
 class FaultTest : public ControllerDialogTest {

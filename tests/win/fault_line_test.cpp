@@ -91,14 +91,7 @@ TEST_F(LineFaultTest, OddBytesInAnswersReadAsTheRulesSay) {
         ASSERT_TRUE(sim_.SetSwitchesHex(line));
         const int asked = sim_.Count("swin");
         ASSERT_TRUE(DialogDriver::WaitUntil([&] { return sim_.Count("swin") >= asked + 2; }, 8000));
-        std::string cleaned;
-        for (char c : line) {
-            if (c == '\0')
-                break;
-            if (static_cast<unsigned char>(c) > 0x20)
-                cleaned += c;
-        }
-        if (cleaned.size() >= 6)
+        if (Cleaned(line).size() >= 6)
             shown = FlagsFor(line);
         EXPECT_EQ(shown, Flags());
         EXPECT_TRUE(PanelBecomes(shown, 2000));
