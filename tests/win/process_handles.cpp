@@ -1,5 +1,7 @@
 #include "tests/win/process_handles.h"
 
+#include <psapi.h>
+
 #include <algorithm>
 #include <vector>
 
@@ -25,6 +27,10 @@ struct HandleList {
 };
 
 using QuerySystemInformation = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+
+// More than any GDI handle table holds: the count ends here even if
+// creation never failed.
+constexpr size_t kGdiRoomLimit = 1 << 18;
 
 }  // namespace
 
@@ -53,4 +59,26 @@ int KernelHandleCount(DWORD processId) {
             ++count;
     }
     return count;
+}
+
+int GdiObjectRoom() {
+    std::vector<HBRUSH> brushes;
+    brushes.reserve(1 << 16);
+    while (brushes.size() < kGdiRoomLimit) {
+        const HBRUSH brush = ::CreateSolidBrush(RGB(1, 2, 3));
+        if (!brush)
+            break;
+        brushes.push_back(brush);
+    }
+    for (const HBRUSH brush : brushes)
+        ::DeleteObject(brush);
+    return brushes.empty() ? -1 : static_cast<int>(brushes.size());
+}
+
+long long PrivateMemoryBytes(HANDLE process) {
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof(counters);
+    if (!::GetProcessMemoryInfo(process, &counters, sizeof(counters)))
+        return -1;
+    return static_cast<long long>(counters.PagefileUsage);
 }
