@@ -30,17 +30,8 @@ int Setting(const char* name, int fallback) {
     return value > 0 ? value : fallback;
 }
 
-struct Holdings {
-    int handles;
-    int gdiRoom;
-    long long memory;
-};
-
-Holdings Take() { return {KernelHandleCount(), GdiObjectRoom(), PrivateMemoryBytes()}; }
-
-void Print(const char* what, const Holdings& h) {
-    std::printf("%-10s kernel handles %5d   GDI room %6d   private memory %8.1f KB\n", what, h.handles, h.gdiRoom,
-                static_cast<double>(h.memory) / 1024.0);
+void Print(const char* what, const ProcessHoldings& h) {
+    std::printf("%-8s %s\n", what, h.Text().c_str());
     std::fflush(stdout);
 }
 
@@ -61,26 +52,10 @@ protected:
 
     // Lets the dialog's thread finish what is queued (the refresh posted at
     // disconnect), so that a reading sees the program at rest.
-    Holdings TakeAtRest() {
+    ProcessHoldings TakeAtRest() {
         driver_->Dialog().RunOnUi([] {});
-        return Take();
+        return ProcessHoldings::Now();
     }
-
-    // What grew between the two readings; the tolerances absorb the few
-    // handles and pages that Wine and the C runtime take now and then.
-    void ExpectNoGrowth(const Holdings& before, const Holdings& after, int rounds) {
-        EXPECT_LE(after.handles - before.handles, kHandleSlack)
-            << "kernel handles grew by " << after.handles - before.handles << " over " << rounds << " rounds";
-        EXPECT_LE(before.gdiRoom - after.gdiRoom, kGdiSlack)
-            << "GDI objects held grew by " << before.gdiRoom - after.gdiRoom << " over " << rounds << " rounds";
-        EXPECT_LE(after.memory - before.memory, kMemorySlack)
-            << "private memory grew by " << (after.memory - before.memory) / 1024 << " KB over " << rounds
-            << " rounds";
-    }
-
-    static constexpr int kHandleSlack = 5;
-    static constexpr int kGdiSlack = 10;
-    static constexpr long long kMemorySlack = 1024 * 1024;
 };
 
 TEST_F(EnduranceTest, ConnectAndDisconnectCyclesGiveBackWhatTheyTake) {
@@ -89,18 +64,18 @@ TEST_F(EnduranceTest, ConnectAndDisconnectCyclesGiveBackWhatTheyTake) {
     // The first connections load what the program keeps for its lifetime.
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(Cycle()) << "warm-up cycle " << i;
-    const Holdings before = TakeAtRest();
+    const ProcessHoldings before = TakeAtRest();
 
     const Stopwatch watch;
     for (int i = 0; i < cycles; ++i)
         ASSERT_TRUE(Cycle()) << "cycle " << i << " of " << cycles;
     const long long ms = watch.Ms();
-    const Holdings after = TakeAtRest();
+    const ProcessHoldings after = TakeAtRest();
 
     std::printf("%d connect/disconnect cycles in %.1f s\n", cycles, static_cast<double>(ms) / 1000.0);
     Print("before", before);
     Print("after", after);
-    ExpectNoGrowth(before, after, cycles);
+    EXPECT_EQ("", after.GrowthSince(before)) << "over " << cycles << " cycles";
 }
 
 TEST_F(EnduranceTest, RepaintsGiveBackEveryGdiObject) {
@@ -114,17 +89,17 @@ TEST_F(EnduranceTest, RepaintsGiveBackEveryGdiObject) {
             ::SendMessageW(hWnd, WM_PANEL_REFRESH, 0, 0);
     };
     repaint(50);
-    const Holdings before = TakeAtRest();
+    const ProcessHoldings before = TakeAtRest();
 
     const Stopwatch watch;
     repaint(repaints);
     const long long ms = watch.Ms();
-    const Holdings after = TakeAtRest();
+    const ProcessHoldings after = TakeAtRest();
 
     std::printf("%d repaints in %.1f s\n", repaints, static_cast<double>(ms) / 1000.0);
     Print("before", before);
     Print("after", after);
-    ExpectNoGrowth(before, after, repaints);
+    EXPECT_EQ("", after.GrowthSince(before)) << "over " << repaints << " repaints";
     // And the last paint is still a whole panel.
     EXPECT_EQ("", PanelDifferences(PixelCapture::OfClient(hWnd), PanelExpectation{true, "01011000", false}));
 }

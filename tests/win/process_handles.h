@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 // Handles held by process `processId` now; -1 when the list cannot be read.
 int KernelHandleCount(DWORD processId = ::GetCurrentProcessId());
 
@@ -22,3 +24,18 @@ int GdiObjectRoom();
 // the Wine process's anonymous resident memory plus its swap (RssAnon and
 // VmSwap of /proc/<pid>/status). -1 on failure.
 long long PrivateMemoryBytes(HANDLE process = ::GetCurrentProcess());
+
+// The three readings of this process together.
+struct ProcessHoldings {
+    int kernelHandles;
+    int gdiRoom;
+    long long privateBytes;
+
+    static ProcessHoldings Now();
+    // One line: "kernel handles N   GDI room N   private memory N KB".
+    std::string Text() const;
+    // What this reading holds more than `before`, beyond a little slack for
+    // what Wine and the C runtime take now and then (5 handles, 10 GDI
+    // objects, 1 MB), one line each; empty when nothing grew.
+    std::string GrowthSince(const ProcessHoldings& before) const;
+};
