@@ -74,6 +74,10 @@ protected:
             if (i > 0)
                 ::Sleep(random_() % 40);
             last = RandomState();
+            // A last state the panel already shows would count as shown
+            // before the tool had polled.
+            while (i == states - 1 && last.compare(0, 6, shown_) == 0)
+                last = RandomState();
             if (!sim_.SetSwitches(last)) {
                 why = "simulator: " + sim_.LastReply();
                 return false;
@@ -86,7 +90,8 @@ protected:
         for (;;) {
             const std::string now = ShownSwitches(PixelCapture::OfScreen(driver_->Window()));
             if (!allowed.count(now)) {
-                why = "the panel showed " + now + " while the controller went from " + shown_ + " to " + expected;
+                why = "the panel showed " + now + " while the controller went from " + shown_ + " to " + expected +
+                      Evidence();
                 return false;
             }
             if (now == expected)
@@ -109,12 +114,21 @@ protected:
         do {
             const std::string now = ShownSwitches(PixelCapture::OfScreen(driver_->Window()));
             if (now != shown_) {
-                why = "the panel changed to " + now + " while the controller held " + shown_;
+                why = "the panel changed to " + now + " while the controller held " + shown_ + Evidence();
                 return false;
             }
             ::Sleep(5);
         } while (static_cast<LONG>(::GetTickCount() - until) < 0);
         return true;
+    }
+
+    // What the dialog holds and what the controller last said, for a failure.
+    std::string Evidence() {
+        std::string text = "; the dialog's flags " + Flags() + "; the controller's last events:";
+        const std::vector<SimEvent> events = sim_.Events();
+        for (size_t i = events.size() > 12 ? events.size() - 12 : 0; i < events.size(); ++i)
+            text += "\n  " + std::to_string(events[i].us) + " " + events[i].kind + " " + events[i].bytes;
+        return text;
     }
 
     std::mt19937 random_{std::random_device{}()};
