@@ -51,8 +51,10 @@ protected:
     }
 
     // Lets the dialog's thread finish what is queued (the refresh posted at
-    // disconnect), so that a reading sees the program at rest.
+    // disconnect: a message sent meanwhile would be handled before it), so
+    // that a reading sees the program at rest.
     ProcessHoldings TakeAtRest() {
+        ::Sleep(50);
         driver_->Dialog().RunOnUi([] {});
         return ProcessHoldings::Now();
     }
