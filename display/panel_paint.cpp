@@ -68,15 +68,19 @@ void CKAVRODisplayLimitSwitchesDlg::DrawSwitchPanel(CDC* pDC) {
 
 void CKAVRODisplayLimitSwitchesDlg::DrawSwitchBox(CDC* pDC, const RECT& box, int direction, COLORREF fill) {
     pDC->FillSolidRect(&box, fill);
-    // A wider frame is drawn as nested one-pixel rings, each in the system's
-    // own colours, so it stays crisp at every scale. At 96 DPI this is one
-    // ring of each: what EDGE_RAISED draws.
+    // One ring of each is what EDGE_RAISED draws, in one call. A wider frame
+    // is drawn as nested one-pixel rings, each in the system's own colours,
+    // so it stays crisp at every scale.
     const RaisedEdge edge = RaisedEdgeAt(m_dpi);
     RECT frame = box;
-    for (int i = 0; i < edge.outer; ++i)
-        pDC->DrawEdge(&frame, BDR_RAISEDOUTER, BF_RECT | BF_ADJUST);
-    for (int i = 0; i < edge.inner; ++i)
-        pDC->DrawEdge(&frame, BDR_RAISEDINNER, BF_RECT | BF_ADJUST);
+    if (edge.outer == 1 && edge.inner == 1) {
+        pDC->DrawEdge(&frame, EDGE_RAISED, BF_RECT);
+    } else {
+        for (int i = 0; i < edge.outer; ++i)
+            pDC->DrawEdge(&frame, BDR_RAISEDOUTER, BF_RECT | BF_ADJUST);
+        for (int i = 0; i < edge.inner; ++i)
+            pDC->DrawEdge(&frame, BDR_RAISEDINNER, BF_RECT | BF_ADJUST);
+    }
 
     PanelPoint vertices[3];
     TriangleVertices(PanelRect{box.left, box.top, box.right, box.bottom}, direction, vertices, m_dpi);
