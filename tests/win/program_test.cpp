@@ -100,14 +100,22 @@ std::wstring BoxText(HWND box) {
 
 // The system's display scale in the test prefix: HKCU\Control Panel\Desktop
 // LogPixels, which a program reads as it starts. Every other test shares the
-// prefix and expects 100 %, so leaving the scope puts 96 back, also when a
-// check has failed.
+// prefix and expects it as it was, so leaving the scope puts back exactly
+// what was there (no value at all, in a fresh prefix: even an explicit 96
+// changes how Wine paints), also when a check has failed.
 class DisplayScale {
 public:
-    explicit DisplayScale(DWORD dpi) : set_(Write(dpi)) {}
+    explicit DisplayScale(DWORD dpi) {
+        DWORD size = sizeof(previous_);
+        hadValue_ = ::RegGetValueW(HKEY_CURRENT_USER, kKey, kValue, RRF_RT_REG_DWORD, nullptr, &previous_, &size) ==
+                    ERROR_SUCCESS;
+        set_ = Write(dpi);
+    }
     ~DisplayScale() {
-        if (!Write(96))
-            ADD_FAILURE() << "LogPixels not set back to 96";
+        const bool restored = hadValue_ ? Write(previous_)
+                                        : ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, kValue) == ERROR_SUCCESS;
+        if (!restored)
+            ADD_FAILURE() << "LogPixels not put back";
     }
     DisplayScale(const DisplayScale&) = delete;
     DisplayScale& operator=(const DisplayScale&) = delete;
@@ -115,11 +123,15 @@ public:
     bool IsSet() const { return set_; }
 
 private:
+    static constexpr const wchar_t* kKey = L"Control Panel\\Desktop";
+    static constexpr const wchar_t* kValue = L"LogPixels";
+
     static bool Write(DWORD dpi) {
-        return ::RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi,
-                                 sizeof(dpi)) == ERROR_SUCCESS;
+        return ::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, kValue, REG_DWORD, &dpi, sizeof(dpi)) == ERROR_SUCCESS;
     }
-    bool set_;
+    bool set_ = false;
+    bool hadValue_ = false;
+    DWORD previous_ = 0;
 };
 
 // A child window's rectangle in its parent's client coordinates.
