@@ -11,6 +11,7 @@
 
 #include "device/switch_state.h"
 #include "device/timer_resolution.h"
+#include "display/panel_model.h"
 #include "framework/afx.h"
 
 class CKAVRODisplayLimitSwitchesDlg : public CDialogEx {
@@ -67,8 +68,11 @@ protected:
     // holds m_portLock.
     void CloseLink();
 
+    // The panel composed off screen by replaying the panel model's
+    // primitives, then copied to pDC in one go.
     void DrawSwitchPanel(CDC* pDC);
-    void DrawSwitchBox(CDC* pDC, const RECT& box, int direction, COLORREF fill);
+    // One drawing step of a box: its fill, its raised frame or its arrow.
+    void DrawSwitchBox(CDC* pDC, const PanelPrimitive& step);
     void DrawBoxLabel(CDC* pDC, const RECT& box, const wchar_t* text);
 
     DECLARE_MESSAGE_MAP()

@@ -1,5 +1,8 @@
 #include "device/switch_state.h"
 
+namespace {
+
+// The reply with every byte from 0x01 to 0x20 removed, cut at the first NUL.
 std::string CleanReply(const char* line) {
     std::string cleaned;
     for (const char* p = line; *p; ++p) {
@@ -13,6 +16,8 @@ std::string CleanReply(const char* line) {
     }
     return cleaned;
 }
+
+}  // namespace
 
 bool ParseSwitchStatus(SwitchState state, char* line, int count) {
     if (count < 0)

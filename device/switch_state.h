@@ -16,9 +16,6 @@ struct SwitchState {
     CCriticalSection& m_stateLock;
 };
 
-// The reply with every byte from 0x01 to 0x20 removed, cut at the first NUL.
-std::string CleanReply(const char* line);
-
 // Maps a status line onto the flags: flag i is 1 when character i+1 of the
 // cleaned reply is '1'. line holds count bytes (1 to 99) in a buffer of at
 // least count + 1 bytes; line[count] is set to NUL. A cleaned reply shorter

@@ -17,7 +17,6 @@ public:
     void Request();
     // Gives it back if this object holds it; otherwise does nothing.
     void Release();
-    bool Held() const { return m_held; }
 
 private:
     bool m_held = false;

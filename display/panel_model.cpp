@@ -22,18 +22,20 @@ constexpr PanelRect kColumnTop = {300, 35, 334, 69};
 constexpr PanelRect kColumnBottom = {300, 115, 334, 149};
 constexpr PanelRect kColumnLabel = {300, 75, 334, 109};
 
-}  // namespace
+enum ArrowDirection { ArrowUp = 0, ArrowDown = 1, ArrowLeft = 2, ArrowRight = 3 };
+
+// One of the panel's eight elements, in drawing order.
+struct PanelElement {
+    enum Kind { Box, Label } kind;
+    PanelRect rect;
+    int direction;         // boxes: ArrowDirection
+    PanelColor color;      // boxes: fill; labels: text colour
+    const wchar_t* text;   // labels: "X/Y" or "Z"
+};
 
 PanelRect ScaleRect(const PanelRect& r, int dpi) {
     const int left = ScalePixels(r.left, dpi), top = ScalePixels(r.top, dpi);
     return {left, top, left + ScalePixels(r.right - r.left, dpi), top + ScalePixels(r.bottom - r.top, dpi)};
-}
-
-PanelRect PanelRectAt(int dpi) { return ScaleRect(kPanelRect, dpi); }
-
-RaisedEdge RaisedEdgeAt(int dpi) {
-    const int width = ScalePixels(kRaisedEdgeWidth, dpi);
-    return {width / 2, width - width / 2};
 }
 
 std::vector<PanelElement> PanelElements(const PanelSnapshot& s, int dpi) {
@@ -59,6 +61,7 @@ std::vector<PanelElement> PanelElements(const PanelSnapshot& s, int dpi) {
     };
 }
 
+// A direction outside 0..3 points right.
 void TriangleVertices(const PanelRect& b, int direction, PanelPoint v[3], int dpi) {
     const int cx = (b.left + b.right) / 2;
     const int cy = (b.top + b.bottom) / 2;
@@ -79,6 +82,15 @@ void TriangleVertices(const PanelRect& b, int direction, PanelPoint v[3], int dp
         v[0] = {l, t}, v[1] = {l, bo}, v[2] = {r, cy};
         break;
     }
+}
+
+}  // namespace
+
+PanelRect PanelRectAt(int dpi) { return ScaleRect(kPanelRect, dpi); }
+
+RaisedEdge RaisedEdgeAt(int dpi) {
+    const int width = ScalePixels(kRaisedEdgeWidth, dpi);
+    return {width / 2, width - width / 2};
 }
 
 PanelPoint LabelOrigin(const PanelRect& b, int textWidth, int internalLeadingPlusAscent) {

@@ -38,9 +38,6 @@ constexpr int kPanelWidth = 204;
 constexpr int kPanelHeight = 130;
 constexpr PanelRect kPanelRect = {kPanelLeft, kPanelTop, kPanelLeft + kPanelWidth, kPanelTop + kPanelHeight};
 
-// A rectangle given at 96 DPI, at dpi: its top-left corner and its size
-// scale separately, so that the six boxes stay square and alike.
-PanelRect ScaleRect(const PanelRect& at96, int dpi);
 // The panel's rectangle in the client area at dpi.
 PanelRect PanelRectAt(int dpi);
 
@@ -53,8 +50,6 @@ struct RaisedEdge {
 };
 RaisedEdge RaisedEdgeAt(int dpi);
 
-enum ArrowDirection { ArrowUp = 0, ArrowDown = 1, ArrowLeft = 2, ArrowRight = 3 };
-
 // What the panel shows, read under the state lock.
 struct PanelSnapshot {
     bool connected;       // m_connected == 1
@@ -64,26 +59,12 @@ struct PanelSnapshot {
     PanelColor btnText;   // COLOR_BTNTEXT: the labels
 };
 
-// One of the panel's eight elements, in drawing order.
-struct PanelElement {
-    enum Kind { Box, Label } kind;
-    PanelRect rect;
-    int direction;         // boxes: ArrowDirection
-    PanelColor color;      // boxes: fill; labels: text colour
-    const wchar_t* text;   // labels: "X/Y" or "Z"
-};
-
-std::vector<PanelElement> PanelElements(const PanelSnapshot& snapshot, int dpi = kBaseDpi);
-
-// The triangle of a box (as placed at dpi), in the order its vertices are
-// passed; a direction outside 0..3 points right.
-void TriangleVertices(const PanelRect& box, int direction, PanelPoint vertices[3], int dpi = kBaseDpi);
-
 // Top-left of a label's text cell, centred on the box; the vertical centring
 // uses internal leading plus ascent, not the cell height.
 PanelPoint LabelOrigin(const PanelRect& box, int textWidth, int internalLeadingPlusAscent);
 
-// A drawing step. Boxes expand into fill, raised frame and triangle.
+// A drawing step. Boxes expand into fill, raised frame and triangle; a
+// triangle's vertices come in the order they are passed.
 struct PanelPrimitive {
     enum Kind { Background, Fill, RaisedFrame, Triangle, Label } kind;
     PanelRect rect;
@@ -93,4 +74,8 @@ struct PanelPrimitive {
     RaisedEdge edge;         // RaisedFrame only
 };
 
+// The panel in drawing order: the background, then the cross's four boxes,
+// its label "X/Y", the column's two boxes and its label "Z". The paint
+// replays exactly this list. Rectangles and points are scaled to dpi: a
+// rectangle's corner and size scale apart, so the boxes stay square and alike.
 std::vector<PanelPrimitive> PanelPrimitives(const PanelSnapshot& snapshot, int dpi = kBaseDpi);

@@ -37,10 +37,6 @@ void CKAVRODisplayLimitSwitchesDlg::DrawSwitchPanel(CDC* pDC) {
     CBitmap image;  // declared after memDC: destroyed before it
     image.CreateCompatibleBitmap(pDC, width, height);
     const HGDIOBJ previousBitmap = memDC.SelectObject(&image);
-
-    memDC.FillSolidRect(0, 0, width, height, ::GetSysColor(COLOR_BTNFACE));
-    // From here on the image is drawn in client coordinates.
-    memDC.SetViewportOrg(-panel.left, -panel.top);
     {
         // Held while drawing into memory only, so the worker waits for at
         // most that, and one paint shows one consistent set of flags.
@@ -53,12 +49,16 @@ void CKAVRODisplayLimitSwitchesDlg::DrawSwitchPanel(CDC* pDC) {
         snapshot.btnFace = ::GetSysColor(COLOR_BTNFACE);
         snapshot.btnText = ::GetSysColor(COLOR_BTNTEXT);
 
-        for (const PanelElement& element : PanelElements(snapshot, m_dpi)) {
-            const RECT rect = ToRect(element.rect);
-            if (element.kind == PanelElement::Box)
-                DrawSwitchBox(&memDC, rect, element.direction, element.color);
-            else
-                DrawBoxLabel(&memDC, rect, element.text);
+        for (const PanelPrimitive& step : PanelPrimitives(snapshot, m_dpi)) {
+            if (step.kind == PanelPrimitive::Background) {
+                memDC.FillSolidRect(0, 0, width, height, step.color);
+                // From here on the image is drawn in client coordinates.
+                memDC.SetViewportOrg(-panel.left, -panel.top);
+            } else if (step.kind == PanelPrimitive::Label) {
+                DrawBoxLabel(&memDC, ToRect(step.rect), step.text);
+            } else {
+                DrawSwitchBox(&memDC, step);
+            }
         }
     }
     memDC.SetViewportOrg(0, 0);
@@ -66,37 +66,37 @@ void CKAVRODisplayLimitSwitchesDlg::DrawSwitchPanel(CDC* pDC) {
     memDC.SelectObject(previousBitmap);
 }
 
-void CKAVRODisplayLimitSwitchesDlg::DrawSwitchBox(CDC* pDC, const RECT& box, int direction, COLORREF fill) {
-    pDC->FillSolidRect(&box, fill);
-    // One ring of each is what EDGE_RAISED draws, in one call. A wider frame
-    // is drawn as nested one-pixel rings, each in the system's own colours,
-    // so it stays crisp at every scale.
-    const RaisedEdge edge = RaisedEdgeAt(m_dpi);
-    RECT frame = box;
-    if (edge.outer == 1 && edge.inner == 1) {
-        pDC->DrawEdge(&frame, EDGE_RAISED, BF_RECT);
-    } else {
-        for (int i = 0; i < edge.outer; ++i)
-            pDC->DrawEdge(&frame, BDR_RAISEDOUTER, BF_RECT | BF_ADJUST);
-        for (int i = 0; i < edge.inner; ++i)
-            pDC->DrawEdge(&frame, BDR_RAISEDINNER, BF_RECT | BF_ADJUST);
+void CKAVRODisplayLimitSwitchesDlg::DrawSwitchBox(CDC* pDC, const PanelPrimitive& step) {
+    RECT box = ToRect(step.rect);
+    if (step.kind == PanelPrimitive::Fill) {
+        pDC->FillSolidRect(&box, step.color);
+    } else if (step.kind == PanelPrimitive::RaisedFrame) {
+        // One ring of each is what EDGE_RAISED draws, in one call. A wider
+        // frame is drawn as nested one-pixel rings, each in the system's own
+        // colours, so it stays crisp at every scale.
+        if (step.edge.outer == 1 && step.edge.inner == 1) {
+            pDC->DrawEdge(&box, EDGE_RAISED, BF_RECT);
+        } else {
+            for (int i = 0; i < step.edge.outer; ++i)
+                pDC->DrawEdge(&box, BDR_RAISEDOUTER, BF_RECT | BF_ADJUST);
+            for (int i = 0; i < step.edge.inner; ++i)
+                pDC->DrawEdge(&box, BDR_RAISEDINNER, BF_RECT | BF_ADJUST);
+        }
+    } else if (step.kind == PanelPrimitive::Triangle) {
+        POINT points[3];
+        for (int i = 0; i < 3; ++i)
+            points[i] = {step.vertices[i].x, step.vertices[i].y};
+        CBrush brush;
+        brush.CreateSolidBrush(step.color);
+        CPen pen;  // declared after the brush: destroyed first
+        pen.CreatePen(PS_SOLID, 1, step.color);
+        const HGDIOBJ previousBrush = pDC->SelectObject(&brush);
+        const HGDIOBJ previousPen = pDC->SelectObject(&pen);
+        pDC->SetPolyFillMode(WINDING);
+        pDC->Polygon(points, 3);
+        pDC->SelectObject(previousBrush);
+        pDC->SelectObject(previousPen);
     }
-
-    PanelPoint vertices[3];
-    TriangleVertices(PanelRect{box.left, box.top, box.right, box.bottom}, direction, vertices, m_dpi);
-    const POINT points[3] = {{vertices[0].x, vertices[0].y}, {vertices[1].x, vertices[1].y},
-                             {vertices[2].x, vertices[2].y}};
-
-    CBrush brush;
-    brush.CreateSolidBrush(kArrowColor);
-    CPen pen;  // declared after the brush: destroyed first
-    pen.CreatePen(PS_SOLID, 1, kArrowColor);
-    const HGDIOBJ previousBrush = pDC->SelectObject(&brush);
-    const HGDIOBJ previousPen = pDC->SelectObject(&pen);
-    pDC->SetPolyFillMode(WINDING);
-    pDC->Polygon(points, 3);
-    pDC->SelectObject(previousBrush);
-    pDC->SelectObject(previousPen);
 }
 
 void CKAVRODisplayLimitSwitchesDlg::DrawBoxLabel(CDC* pDC, const RECT& box, const wchar_t* text) {

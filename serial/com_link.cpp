@@ -1,6 +1,6 @@
 #include "serial/com_link.h"
 
-#include <cwchar>
+#include "serial/port_names.h"
 
 int g_portNumber = 0;
 int g_linkReady = 0;
@@ -48,11 +48,6 @@ DCB LineSettings(const DCB* reported) {
     dcb.fTXContinueOnXoff = TRUE;
     dcb.fAbortOnError = FALSE;
     return dcb;
-}
-
-bool ComposePortDeviceName(int n, wchar_t* name, size_t capacity) {
-    const int written = std::swprintf(name, capacity, n < 10 ? L"COM%d" : L"\\\\.\\COM%d", n);
-    return written > 0 && static_cast<size_t>(written) < capacity;
 }
 
 bool CComLink::Open() {

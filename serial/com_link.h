@@ -52,8 +52,6 @@ public:
     // request. Does nothing on a closed link.
     void DiscardInput();
 
-    bool IsOpen() const { return m_opened; }
-
     // How long ReadLine waits inside a started line for the next byte. At
     // 57600 baud bytes of one line follow each other within 0.2 ms; USB
     // adapters deliver in chunks a few ms apart.
@@ -84,7 +82,3 @@ extern CComLink theComLink;
 // settings, or null when they could not be read (a plain line is then made
 // from scratch, one that Windows accepts: distinct XON and XOFF characters).
 DCB LineSettings(const DCB* reported);
-
-// Composes the device name of COM port n into name (capacity chars): "COM<n>"
-// below 10, "\\.\COM<n>" from 10 on. False when it does not fit.
-bool ComposePortDeviceName(int n, wchar_t* name, size_t capacity);

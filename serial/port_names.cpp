@@ -1,5 +1,7 @@
 #include "serial/port_names.h"
 
+#include <cwchar>
+
 namespace {
 
 char16_t UpperAscii(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - u'a' + u'A') : c; }
@@ -21,4 +23,9 @@ bool TakePortName(unsigned long type, const char16_t* buffer, size_t capacityCha
     }
     name->assign(buffer, length);
     return true;
+}
+
+bool ComposePortDeviceName(int n, wchar_t* name, size_t capacity) {
+    const int written = std::swprintf(name, capacity, n < 10 ? L"COM%d" : L"\\\\.\\COM%d", n);
+    return written > 0 && static_cast<size_t>(written) < capacity;
 }

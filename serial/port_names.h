@@ -1,5 +1,6 @@
 // Rules of the port list that need no Win32: which "PortName" registry values
-// name a COM port, and the set that orders and de-duplicates them.
+// name a COM port, the set that orders and de-duplicates them, and the
+// device name under which a port number is opened.
 #pragma once
 
 #include <cstddef>
@@ -29,3 +30,7 @@ bool TakePortName(unsigned long type, const char16_t* buffer, size_t capacityCha
 // Names gathered during one refill, unique and in ordinal (code unit,
 // case-sensitive) order: COM10 before COM2, com5 apart from COM5.
 using PortNameSet = std::set<PortName>;
+
+// Composes the device name of COM port n into name (capacity chars): "COM<n>"
+// below 10, "\\.\COM<n>" from 10 on. False when it does not fit.
+bool ComposePortDeviceName(int n, wchar_t* name, size_t capacity);
