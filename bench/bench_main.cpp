@@ -18,12 +18,10 @@
 #include "app/resource.h"
 #include "bench/clock_map.h"
 #include "bench/process_usage.h"
+#include "bench/screen.h"
 #include "bench/screen_watch.h"
-#include "tests/win/dialog_driver.h"
-#include "tests/win/panel_pixels.h"
-#include "tests/win/port_devices.h"
-#include "tests/win/process_handles.h"
-#include "tests/win/sim_client.h"
+#include "sim/win/port_devices.h"
+#include "sim/win/sim_client.h"
 
 namespace {
 
@@ -138,7 +136,7 @@ private:
     void Stop();
     HWND Control(int id) const { return ::GetDlgItem(main_, id); }
     bool ButtonReads(const wchar_t* text, int timeoutMs) {
-        return DialogDriver::WaitUntil([&] { return WindowText(Control(IDC_CONNECT)) == text; }, timeoutMs);
+        return WaitUntil([&] { return WindowText(Control(IDC_CONNECT)) == text; }, timeoutMs);
     }
     void Click() { ::PostMessageW(Control(IDC_CONNECT), BM_CLICK, 0, 0); }
     bool Connect();
@@ -171,7 +169,7 @@ bool Bench::Start(const Program& program) {
         std::printf("cannot start %ls: error %lu\n", program.exe.c_str(), ::GetLastError());
         return false;
     }
-    DialogDriver::WaitUntil(
+    WaitUntil(
         [&] {
             main_ = FindMainWindow(process_.dwProcessId, program.caption);
             return main_ != nullptr;
@@ -195,7 +193,7 @@ void Bench::Stop() {
 
 bool Bench::Connect() {
     Click();
-    return ButtonReads(L"Disconnect", 10000) && DialogDriver::WaitUntil([&] { return sim_.Count("swin") > 0; }, 5000);
+    return ButtonReads(L"Disconnect", 10000) && WaitUntil([&] { return sim_.Count("swin") > 0; }, 5000);
 }
 
 bool Bench::Disconnect() {
@@ -513,7 +511,7 @@ int main(int argc, char** argv) {
 
     std::wstring error;
     PortDevices devices;
-    if (PortDevices::RemoveAllPortsDevices(&error) < 0 || !devices.AddPortName(L"COM20")) {
+    if (!PortDevices::RemoveAll(&error) || !devices.Add(L"COM20")) {
         std::printf("cannot register COM20: %ls %ls\n", error.c_str(), devices.LastError().c_str());
         return 1;
     }

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "tests/win/sim_client.h"
+#include "sim/win/sim_client.h"
 
 namespace {
 

@@ -1,9 +1,11 @@
 #include "bench/process_usage.h"
 
+#include <psapi.h>
 #include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -14,7 +16,59 @@ double Ms(const FILETIME& t) {
 // Linux counts process times in ticks of 1/100 s (USER_HZ).
 constexpr double kMsPerTick = 10.0;
 
+// SystemHandleInformation: one entry per open handle in the system.
+constexpr ULONG kSystemHandleInformation = 16;
+constexpr LONG kStatusInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+
+struct HandleEntry {
+    USHORT UniqueProcessId;  // the owner's id, truncated to 16 bits
+    USHORT CreatorBackTraceIndex;
+    UCHAR ObjectTypeIndex;
+    UCHAR HandleAttributes;
+    USHORT HandleValue;
+    PVOID Object;
+    ULONG GrantedAccess;
+};
+
+struct HandleList {
+    ULONG NumberOfHandles;
+    HandleEntry Handles[1];
+};
+
 }  // namespace
+
+int KernelHandleCount(DWORD processId) {
+    using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+    const auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    if (!query)
+        return -1;
+    std::vector<unsigned char> buffer(1 << 16);
+    for (;;) {
+        ULONG needed = 0;
+        const LONG status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+        if (status == kStatusInfoLengthMismatch) {
+            buffer.resize(buffer.size() * 2 + needed);
+            continue;
+        }
+        if (status < 0)
+            return -1;
+        break;
+    }
+    const HandleList* list = reinterpret_cast<const HandleList*>(buffer.data());
+    int count = 0;
+    for (ULONG i = 0; i < list->NumberOfHandles; ++i)
+        count += list->Handles[i].UniqueProcessId == static_cast<USHORT>(processId);
+    return count;
+}
+
+long long PrivateMemoryBytes(HANDLE process) {
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof(counters);
+    if (!::GetProcessMemoryInfo(process, &counters, sizeof(counters)))
+        return -1;
+    return static_cast<long long>(counters.PagefileUsage);
+}
 
 double ThreadsCpuMs(DWORD processId) {
     const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);

@@ -1,9 +1,19 @@
-// CPU time of another program under Wine and on Windows. GetProcessTimes of
-// another process reports stale figures under Wine; the times of its
-// threads are read afresh (Wine reads /proc/<pid>/task/<tid>/stat).
+// What a program uses, read in ways that work under Wine as on Windows:
+// CPU time, kernel handles and private memory. Under Wine GetProcessTimes of
+// another process reports stale figures, and GetProcessHandleCount and the
+// PrivateUsage of GetProcessMemoryInfo report 0.
 #pragma once
 
 #include <windows.h>
+
+// Handles held by process `processId` now, from the system's handle list
+// (NtQuerySystemInformation); -1 when the list cannot be read.
+int KernelHandleCount(DWORD processId = ::GetCurrentProcessId());
+
+// Private memory of a process in bytes: GetProcessMemoryInfo's PagefileUsage,
+// which is the commit charge on Windows and under Wine the Wine process's
+// anonymous resident memory plus its swap. -1 on failure.
+long long PrivateMemoryBytes(HANDLE process = ::GetCurrentProcess());
 
 // CPU time (user and kernel) the threads of process `processId` that run
 // now have used so far, in ms; threads that have ended are not counted.

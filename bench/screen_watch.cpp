@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "bench/clock_map.h"
-#include "tests/win/panel_pixels.h"
+#include "bench/screen.h"
 
 Sighting ScreenWatch::Panel(HWND hWnd, const std::string& before, const std::string& expected, int timeoutMs) {
     return Watch(

@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <climits>
 #include <cstdlib>
 #include <vector>
 
@@ -51,7 +50,7 @@ CommandLine SplitCommand(const std::string& line) {
 
 bool IsControllerCommand(const std::string& verb) {
     static const char* const verbs[] = {
-        "switches", "switches-hex", "serial", "serial-hex", "delay", "silent", "silent-after",
+        "switches", "switches-hex", "serial-hex", "delay", "silent",
         "answer", "eol", "send", "preload", "hangup", "received", "clear-received", "count", "opened",
         "events", "now", "xonxoff"};
     for (const char* known : verbs) {
@@ -86,10 +85,6 @@ std::optional<std::string> RunControllerCommand(AttachedController& target, cons
             return "err the port is not open, bytes dropped";
         return Ok();
     }
-    if (verb == "serial") {
-        logic.SetSerial(arg);
-        return Ok();
-    }
     if (verb == "delay") {
         const std::optional<long> ms = ParseNumber(arg, 0, 24L * 3600 * 1000);
         if (!ms)
@@ -99,13 +94,6 @@ std::optional<std::string> RunControllerCommand(AttachedController& target, cons
     }
     if (verb == "silent") {
         logic.Silence();
-        return Ok();
-    }
-    if (verb == "silent-after") {
-        const std::optional<long> count = ParseNumber(arg, 0, LONG_MAX);
-        if (!count)
-            return "err silent-after wants a count: " + arg;
-        logic.SilenceAfter(*count);
         return Ok();
     }
     if (verb == "answer") {

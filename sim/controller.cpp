@@ -71,11 +71,8 @@ void Controller::CompleteLine(Clock::time_point now) {
 }
 
 void Controller::Schedule(const std::string& payload, Clock::time_point now) {
-    if (answerBudget_) {
-        if (*answerBudget_ == 0)
-            return;
-        --*answerBudget_;
-    }
+    if (silent_)
+        return;
     // The device answers one command after the other, so a shorter delay
     // set later must not let a newer answer overtake an older one.
     Clock::time_point due = now + delay_;
@@ -102,7 +99,7 @@ std::optional<Clock::time_point> Controller::NextDue() const {
 }
 
 void Controller::Silence() {
-    answerBudget_ = 0;
+    silent_ = true;
     pending_.clear();
 }
 

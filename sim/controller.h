@@ -52,10 +52,8 @@ public:
     // Silent drops answers already scheduled too: "from now" means nothing
     // more goes out, whatever was asked before.
     void Silence();
-    // The next `count` commands are answered, later ones are not.
-    void SilenceAfter(long count) { answerBudget_ = count; }
-    void Resume() { answerBudget_.reset(); }
-    bool Silent() const { return answerBudget_ && *answerBudget_ == 0; }
+    void Resume() { silent_ = false; }
+    bool Silent() const { return silent_; }
 
     const std::string& ReceivedLog() const { return received_; }
     // Events since the start or the last ClearReceived(), oldest first.
@@ -79,7 +77,7 @@ private:
     std::string serial_;
     std::chrono::milliseconds delay_{0};
     bool crlf_ = false;
-    std::optional<long> answerBudget_;  // empty: answer everything
+    bool silent_ = false;
 
     std::string line_;
     bool lineOverflow_ = false;

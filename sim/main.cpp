@@ -18,7 +18,7 @@ const char kUsage[] =
     "      DIR2/comN for a Wine prefix's dosdevices) link to its pty.\n"
     "      One command per line, one reply per command (ok / ok VALUE / err TEXT):\n"
     "        attach N | block N | switches CHARS | switches-hex HEX\n"
-    "        serial TEXT | serial-hex HEX | delay MS | silent | silent-after N\n"
+    "        serial-hex HEX | delay MS | silent\n"
     "        answer | eol cr|crlf | send HEX | preload HEX | hangup | received\n"
     "        clear-received | count swin|readsn | events | now | opened\n"
     "        xonxoff on|off | wait-opened 0|1 TIMEOUT_MS | quit\n"

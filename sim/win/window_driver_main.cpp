@@ -1,0 +1,89 @@
+// kavro-window-driver: acts on the running tool's window as a user would,
+// for the demo script (which has no one at the keyboard when it runs
+// headless). Finds the window by its caption.
+//   kavro-window-driver wait          wait until the window is up
+//   kavro-window-driver rect          print its outer rectangle: x y width height
+//   kavro-window-driver connect       press Connect; wait until it reads "Disconnect"
+//   kavro-window-driver about         open the About box; print its rectangle
+//   kavro-window-driver about-ok      press the About box's OK
+//   kavro-window-driver close         close the window (the close command)
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+namespace {
+
+constexpr int kControlConnect = 1002;
+constexpr WPARAM kCommandAbout = 0x10;
+constexpr wchar_t kAboutCaption[] = L"Informationen zu KAVRO_Display_Limit_Switches";
+
+HWND FindDialog(const wchar_t* caption, DWORD timeoutMs) {
+    const ULONGLONG end = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        HWND hWnd = ::FindWindowW(L"#32770", caption);
+        if (hWnd && ::IsWindowVisible(hWnd))
+            return hWnd;
+        if (::GetTickCount64() >= end)
+            return nullptr;
+        ::Sleep(50);
+    }
+}
+
+int PrintRect(HWND hWnd) {
+    RECT r;
+    ::GetWindowRect(hWnd, &r);
+    std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: kavro-window-driver wait|rect|connect|about|about-ok|close\n");
+        return 2;
+    }
+    const HWND tool = FindDialog(L"KAVRO Limit Switches", 20000);
+    if (!tool) {
+        std::fprintf(stderr, "kavro-window-driver: the tool's window did not appear\n");
+        return 1;
+    }
+    const std::wstring command = argv[1];
+    if (command == L"wait")
+        return 0;
+    if (command == L"rect")
+        return PrintRect(tool);
+    if (command == L"about") {
+        ::PostMessageW(tool, WM_SYSCOMMAND, kCommandAbout, 0);
+        const HWND about = FindDialog(kAboutCaption, 5000);
+        return about ? PrintRect(about) : 1;
+    }
+    if (command == L"about-ok") {
+        const HWND about = FindDialog(kAboutCaption, 5000);
+        if (!about)
+            return 1;
+        ::PostMessageW(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        return 0;
+    }
+    if (command == L"close") {
+        ::PostMessageW(tool, WM_SYSCOMMAND, SC_CLOSE, 0);
+        return 0;
+    }
+    if (command == L"connect") {
+        const HWND button = ::GetDlgItem(tool, kControlConnect);
+        ::PostMessageW(button, BM_CLICK, 0, 0);
+        for (int i = 0; i < 200; ++i) {
+            wchar_t text[32] = {};
+            ::GetWindowTextW(button, text, 32);
+            if (std::wcscmp(text, L"Disconnect") == 0)
+                return 0;
+            ::Sleep(50);
+        }
+        std::fprintf(stderr, "kavro-window-driver: the tool did not connect\n");
+        return 1;
+    }
+    std::fprintf(stderr, "kavro-window-driver: unknown command\n");
+    return 2;
+}
