@@ -1,29 +1,22 @@
-// Coverage-guided fuzz target (libFuzzer, clang) for ParseSwitchStatus. The
-// input is a stream on the wire: cut into lines as the poll worker reads them
-// and parsed in turn, under the same checks as the reply generator. Its first
-// byte gives the flags before the first line, its second the buffer contents
-// beneath each line. Built and run by scripts/fuzz.sh.
+// Coverage-guided fuzz target (libFuzzer, clang) for ParseSwitchStatus: the
+// input's first byte gives the flags, its second the buffer beneath each
+// line, the rest is the wire, cut into lines as the poll worker reads them
+// and held to the reply model. Built and run by scripts/fuzz.sh.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
-#include "tests/fuzz/status_model.h"
+#include "tests/reply_model.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2)
         return 0;
-    Flags before;
-    for (int i = 0; i < kSwitchCount; ++i)
-        before[i] = (data[0] >> i) & 1;
-    unsigned char background[kReplyBufferBytes];
-    std::memset(background, data[1], sizeof background);
-
-    StatusParseCheck check;
-    check.SetFlags(before);
+    Flags flags;
+    for (size_t i = 0; i < flags.size(); ++i)
+        flags[i] = (data[0] >> i) & 1;
     for (const std::string& line : LinesAsPolled(std::string(reinterpret_cast<const char*>(data) + 2, size - 2))) {
-        const std::string failed = check.Parse(line, background, true);
+        const std::string failed = CheckParse(line, data[1], true, flags);
         if (!failed.empty()) {
             std::fprintf(stderr, "FAILED: %s\n", failed.c_str());
             std::abort();

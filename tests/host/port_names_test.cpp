@@ -1,57 +1,64 @@
-// Which "PortName" values become list entries, and in what order.
+// Which "PortName" values become list entries, in what order, and the
+// device name each port number is opened under.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <vector>
 
 #include "serial/port_names.h"
 
 namespace {
 
-std::vector<char16_t> Buffer(const std::u16string& text) {
-    std::vector<char16_t> buffer(kPortNameBufferChars, u'\0');
-    for (size_t i = 0; i < text.size() && i < buffer.size(); ++i)
-        buffer[i] = text[i];
-    return buffer;
-}
-
-bool Take(unsigned long type, const std::u16string& text, PortName* name) {
-    const auto buffer = Buffer(text);
-    return TakePortName(type, buffer.data(), buffer.size(), name);
-}
-
-TEST(PortNamesTest, AcceptsComPrefixInAnyCaseUnchanged) {
+TEST(PortNames, ComNamesOfStringTypesOnlyInAnyCaseUnchanged) {
+    struct Row {
+        unsigned long type;
+        std::u16string value;
+        bool taken;
+    };
+    const Row rows[] = {
+        {kPortNameTypeSz, u"com5", true},          {kPortNameTypeExpandSz, u"CoM%X%", true},  // taken unexpanded
+        {kPortNameTypeSz, u"LPT1", false},         {kPortNameTypeSz, u"CO", false},
+        {kPortNameTypeSz, u"", false},             {7 /* REG_MULTI_SZ */, u"COM7", false},
+        {4 /* REG_DWORD */, u"COM7", false},
+    };
+    for (const Row& r : rows) {
+        std::vector<char16_t> buffer(kPortNameBufferChars, u'\0');
+        r.value.copy(buffer.data(), r.value.size());
+        PortName name = u"kept";
+        EXPECT_EQ(r.taken, TakePortName(r.type, buffer.data(), buffer.size(), &name)) << r.value.size();
+        EXPECT_EQ(r.taken ? r.value : u"kept", name);
+    }
+    // 256 units and no NUL: read up to the buffer's end and no further.
+    std::vector<char16_t> full(kPortNameBufferChars, u'7');
+    full[0] = u'C', full[1] = u'O', full[2] = u'M';
     PortName name;
-    ASSERT_TRUE(Take(kPortNameTypeSz, u"com5", &name));
-    EXPECT_EQ(u"com5", name);
-    ASSERT_TRUE(Take(kPortNameTypeExpandSz, u"CoM%X%", &name));
-    EXPECT_EQ(u"CoM%X%", name) << "taken unexpanded";
-}
-
-TEST(PortNamesTest, RejectsOtherPortsAndTypes) {
-    PortName name = u"kept";
-    EXPECT_FALSE(Take(kPortNameTypeSz, u"LPT1", &name));
-    EXPECT_FALSE(Take(kPortNameTypeSz, u"CO", &name));
-    EXPECT_FALSE(Take(kPortNameTypeSz, u"", &name));
-    EXPECT_FALSE(Take(7 /* REG_MULTI_SZ */, u"COM7", &name));
-    EXPECT_FALSE(Take(4 /* REG_DWORD */, u"COM7", &name));
-    EXPECT_EQ(u"kept", name);
-}
-
-TEST(PortNamesTest, ValueFillingTheBufferIsNotReadBeyondIt) {
-    // 256 units and no NUL; the bound is the buffer's own size.
-    std::vector<char16_t> exact(kPortNameBufferChars, u'7');
-    exact[0] = u'C', exact[1] = u'O', exact[2] = u'M';
-    PortName name;
-    ASSERT_TRUE(TakePortName(kPortNameTypeSz, exact.data(), exact.size(), &name));
+    ASSERT_TRUE(TakePortName(kPortNameTypeSz, full.data(), full.size(), &name));
     EXPECT_EQ(kPortNameBufferChars, name.size());
 }
 
-TEST(PortNamesTest, SetIsOrdinalAndUnique) {
+TEST(PortNames, SetIsOrdinalAndUnique) {
     PortNameSet set;
     for (const char16_t* n : {u"COM3", u"COM1", u"COM10", u"COM2", u"COM1", u"com1"})
         set.insert(n);
-    const std::vector<PortName> order(set.begin(), set.end());
-    EXPECT_EQ((std::vector<PortName>{u"COM1", u"COM10", u"COM2", u"COM3", u"com1"}), order);
+    EXPECT_EQ((std::vector<PortName>{u"COM1", u"COM10", u"COM2", u"COM3", u"com1"}),
+              std::vector<PortName>(set.begin(), set.end()));
+}
+
+TEST(PortNames, DeviceNameOfEachPortNumber) {
+    struct Row {
+        int port;
+        const wchar_t* name;  // null: does not fit the 16-character buffer
+    };
+    const Row rows[] = {{9, L"COM9"},         {10, L"\\\\.\\COM10"},          {0, L"COM0"},
+                        {INT_MIN, L"COM-2147483648"}, {99999999, L"\\\\.\\COM99999999"},
+                        {100000000, nullptr}, {INT_MAX, nullptr}};
+    for (const Row& r : rows) {
+        wchar_t name[16];
+        ASSERT_EQ(r.name != nullptr, ComposePortDeviceName(r.port, name, 16)) << r.port;
+        if (r.name) {
+            EXPECT_STREQ(r.name, name);
+        }
+    }
 }
 
 }  // namespace

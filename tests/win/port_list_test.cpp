@@ -1,131 +1,117 @@
 // The port list of the real dialog, filled through the real SetupAPI from
-// Ports-class devices registered in the test prefix. (Wine lists every
-// registered device as present, so presence filtering is not exercised.)
+// Ports devices registered in the test prefix (Wine lists every registered
+// device as present, so presence is not exercised): what the user does, and
+// the entries and the selection it leaves.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <memory>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "app/resource.h"
 #include "serial/port_names.h"
-#include "tests/win/dialog_driver.h"
-#include "tests/win/port_devices.h"
+#include "tests/win/tool_fixture.h"
 
 namespace {
 
-using Entries = std::vector<std::wstring>;
+class PortListTest;
 
-class PortListTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::wstring error;
-        ASSERT_GE(PortDevices::RemoveAllPortsDevices(&error), 0) << error;
-    }
-    void Add(const std::wstring& name) { ASSERT_TRUE(devices_.AddPortName(name)) << devices_.LastError(); }
-    DialogDriver& Open() {
-        driver_ = std::make_unique<DialogDriver>();
-        EXPECT_NE(nullptr, driver_->Window());
-        return *driver_;
-    }
-    DWORD_PTR ItemData(int index) {
-        return driver_->Read<DWORD_PTR>([&] { return driver_->Dialog().m_portCombo.GetItemData(index); });
-    }
-    void Refill() {
-        driver_->Dialog().RunOnUi([this] { driver_->Dialog().RefreshPortList(); });
-    }
-
-    PortDevices devices_;
-    std::unique_ptr<DialogDriver> driver_;
+struct ListRow {
+    const char* name;
+    std::function<void(PortListTest&)> act;
+    std::vector<std::wstring> entries;  // in the list's order; COM11 is there from the start
+    const wchar_t* selected;
 };
 
-TEST_F(PortListTest, NoDevicesLeavesRefreshAloneAndSelected) {
-    DialogDriver& d = Open();
-    EXPECT_EQ(Entries{L"Refresh..."}, d.PortEntries());
-    EXPECT_EQ(0, d.SelectedPort());
-    EXPECT_EQ(REFRESH_ITEM_DATA, ItemData(0));
+void PrintTo(const ListRow& row, std::ostream* os) { *os << row.name; }
+
+class PortListTest : public ToolTest, public ::testing::WithParamInterface<ListRow> {
+public:
+    void Add(const std::wstring& name) { ASSERT_TRUE(devices_.Add(name)) << devices_.LastError(); }
+    void AddValue(DWORD type, const void* data, size_t bytes) {
+        PortDevice device;
+        device.type = type;
+        device.raw.assign(static_cast<const BYTE*>(data), static_cast<const BYTE*>(data) + bytes);
+        ASSERT_TRUE(devices_.Add(device)) << devices_.LastError();
+    }
+    void Refill() { dlg_->RunOnUi([this] { dlg_->RefreshPortList(); }); }
+};
+
+const std::wstring kFullName = L"COM" + std::wstring(253, L'7');  // all 512 bytes, no NUL
+
+const ListRow kRows[] = {
+    {"NoDevicesLeavesRefreshAlone", [](PortListTest& t) { t.devices_.Remove(0), t.ChoosePort(L"Refresh..."); },
+     {L"Refresh..."}, L"Refresh..."},
+    {"PortsByTextRefreshLastFirstChosen",
+     [](PortListTest& t) {
+         t.Add(L"COM3"), t.Add(L"COM1"), t.Add(L"COM2");
+         t.ChoosePort(L"Refresh...");
+     },
+     {L"COM1", L"COM11", L"COM2", L"COM3", L"Refresh..."}, L"COM1"},
+    {"OnlyComNamesOfStringTypesOnceEach",
+     [](PortListTest& t) {
+         t.Add(L"COM5"), t.Add(L"COM5"), t.Add(L"LPT1"), t.Add(L"com6");
+         const wchar_t multi[] = L"COM7\0COM8\0";
+         t.AddValue(REG_MULTI_SZ, multi, sizeof multi);
+         const DWORD number = 7;
+         t.AddValue(REG_DWORD, &number, sizeof number);
+         const wchar_t expand[] = L"COM%WINDIR%";  // taken as it stands
+         t.AddValue(REG_EXPAND_SZ, expand, sizeof expand);
+         t.AddValue(REG_SZ, kFullName.data(), 512);
+         PortDevice noValue, noKey;
+         noValue.hasValue = false;
+         noKey.hasKey = false;
+         ASSERT_TRUE(t.devices_.Add(noValue) && t.devices_.Add(noKey)) << t.devices_.LastError();
+         t.ChoosePort(L"Refresh...");
+     },
+     {L"COM%WINDIR%", L"COM11", L"COM5", L"com6", kFullName, L"Refresh..."}, L"COM%WINDIR%"},
+    {"ChosenPortKeptByARefill",
+     [](PortListTest& t) {
+         t.Add(L"COM3"), t.ChoosePort(L"Refresh..."), t.ChoosePort(L"COM3");
+         t.Refill();
+     },
+     {L"COM11", L"COM3", L"Refresh..."}, L"COM3"},
+    {"ChoosingRefreshFallsBackToTheFirst",
+     [](PortListTest& t) {
+         t.Add(L"COM3"), t.ChoosePort(L"Refresh..."), t.ChoosePort(L"COM3");
+         t.ChoosePort(L"Refresh...");
+     },
+     {L"COM11", L"COM3", L"Refresh..."}, L"COM11"},
+    {"ChosenPortThatVanishedFallsBack",
+     [](PortListTest& t) {
+         t.devices_.Remove(0), t.Add(L"COM4");
+         t.Refill();
+     },
+     {L"COM4", L"Refresh..."}, L"COM4"},
+    {"ChoosingAPortDoesNotRefill", [](PortListTest& t) { t.Add(L"COM2"), t.ChoosePort(L"COM11"); },
+     {L"COM11", L"Refresh..."}, L"COM11"},
+};
+
+TEST_P(PortListTest, EntriesAndSelection) {
+    ASSERT_NO_FATAL_FAILURE(GetParam().act(*this));
+    struct Entry {
+        std::wstring text;
+        DWORD_PTR data;
+    };
+    const auto entries = OnUi<std::vector<Entry>>([this] {
+        std::vector<Entry> list;
+        for (int i = 0; i < dlg_->m_portCombo.GetCount(); ++i) {
+            CString text;
+            dlg_->m_portCombo.GetLBText(i, text);
+            list.push_back({text, dlg_->m_portCombo.GetItemData(i)});
+        }
+        return list;
+    });
+    std::vector<std::wstring> texts;
+    for (const Entry& e : entries) {
+        texts.push_back(e.text);
+        EXPECT_EQ(e.text == L"Refresh..." ? REFRESH_ITEM_DATA : 0u, e.data) << "item data of " << e.text.size();
+    }
+    EXPECT_EQ(GetParam().entries, texts);
+    EXPECT_EQ(GetParam().selected, Text(IDC_PORT_COMBO));
 }
 
-TEST_F(PortListTest, PortsSortedByTextWithRefreshLastAndFirstSelected) {
-    Add(L"COM3");
-    Add(L"COM1");
-    DialogDriver& d = Open();
-    EXPECT_EQ((Entries{L"COM1", L"COM3", L"Refresh..."}), d.PortEntries());
-    EXPECT_EQ(0, d.SelectedPort());
-    EXPECT_EQ(0u, ItemData(0));
-    EXPECT_EQ(0u, ItemData(1));
-    EXPECT_EQ(REFRESH_ITEM_DATA, ItemData(2));
-}
-
-TEST_F(PortListTest, TextOrderPutsCom10BeforeCom2) {
-    Add(L"COM2");
-    Add(L"COM10");
-    EXPECT_EQ((Entries{L"COM10", L"COM2", L"Refresh..."}), Open().PortEntries());
-}
-
-TEST_F(PortListTest, OnlyComNamesOfStringTypesAreListedOnceEach) {
-    Add(L"COM5");
-    Add(L"COM5");
-    Add(L"LPT1");
-    Add(L"com6");
-    const wchar_t multi[] = L"COM7\0COM8\0";
-    ASSERT_TRUE(devices_.AddValue(REG_MULTI_SZ, multi, sizeof(multi)));
-    const DWORD number = 7;
-    ASSERT_TRUE(devices_.AddValue(REG_DWORD, &number, sizeof(number)));
-    // Taken as it stands: expanded it would read COMC:\windows.
-    const wchar_t expand[] = L"COM%WINDIR%";
-    ASSERT_TRUE(devices_.AddValue(REG_EXPAND_SZ, expand, sizeof(expand)));
-    ASSERT_TRUE(devices_.AddWithoutPortName());
-    ASSERT_TRUE(devices_.AddWithoutDeviceKey());
-    Entries entries = Open().PortEntries();
-    ASSERT_FALSE(entries.empty());
-    EXPECT_EQ(L"Refresh...", entries.back());
-    std::sort(entries.begin(), entries.end());
-    EXPECT_EQ((Entries{L"COM%WINDIR%", L"COM5", L"Refresh...", L"com6"}), entries);
-}
-
-TEST_F(PortListTest, NameFillingTheWholeBufferIsReadWithinIt) {
-    // 256 characters and no terminating NUL: exactly the 512-byte buffer.
-    std::wstring full = L"COM";
-    full.append(256 - 3, L'7');
-    ASSERT_TRUE(devices_.AddValue(REG_SZ, full.data(), 512));
-    Add(L"COM1");
-    const Entries entries = Open().PortEntries();
-    ASSERT_EQ(3u, entries.size());
-    EXPECT_EQ(L"COM1", entries[0]);
-    EXPECT_EQ(full, entries[1]);
-}
-
-TEST_F(PortListTest, ChosenPortSurvivesARefillButChoosingRefreshFallsBackToTheFirst) {
-    Add(L"COM1");
-    Add(L"COM3");
-    DialogDriver& d = Open();
-    d.ChoosePort(1);  // COM3
-    Refill();
-    EXPECT_EQ(1, d.SelectedPort()) << "COM3 stays chosen";
-
-    Add(L"COM2");
-    ASSERT_TRUE(d.ChoosePort(L"Refresh..."));
-    EXPECT_EQ((Entries{L"COM1", L"COM2", L"COM3", L"Refresh..."}), d.PortEntries());
-    EXPECT_EQ(0, d.SelectedPort()) << "the refresh entry's own choice is not remembered";
-}
-
-TEST_F(PortListTest, ChosenPortThatVanishedFallsBackToTheFirstOrRefresh) {
-    Add(L"COM4");
-    DialogDriver& d = Open();
-    d.ChoosePort(0);
-    ASSERT_TRUE(devices_.RemoveAll());
-    ASSERT_TRUE(d.ChoosePort(L"Refresh..."));
-    EXPECT_EQ(Entries{L"Refresh..."}, d.PortEntries());
-    EXPECT_EQ(0, d.SelectedPort());
-}
-
-TEST_F(PortListTest, ChoosingAPortDoesNotRefill) {
-    Add(L"COM1");
-    DialogDriver& d = Open();
-    Add(L"COM2");
-    d.ChoosePort(0);
-    EXPECT_EQ((Entries{L"COM1", L"Refresh..."}), d.PortEntries());
-}
+INSTANTIATE_TEST_SUITE_P(Rows, PortListTest, ::testing::ValuesIn(kRows),
+                         [](const ::testing::TestParamInfo<ListRow>& info) { return std::string(info.param.name); });
 
 }  // namespace

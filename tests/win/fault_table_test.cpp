@@ -1,0 +1,400 @@
+// Faults through the real dialog against the simulated controller, one row
+// each: what the controller, the port, the system and the user do, and where
+// the tool must end within a bound: idle (with the box that says why),
+// following the controller again at the next poll, or closed with nothing
+// left behind.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/resource.h"
+#include "bench/process_usage.h"
+#include "serial/com_link.h"
+#include "tests/win/import_patch.h"
+#include "tests/win/tool_fixture.h"
+
+namespace {
+
+class FaultTest;
+
+struct End {
+    enum Kind { Follows, Idle, Closed } kind;
+    const ExpectedBox* box = nullptr;  // Idle: the box that says why
+    int minMs = 0, maxMs = 0;          // when the box comes, or how long the close takes, from the act's end
+    const wchar_t* serial = L"";       // Idle: the serial number still shown
+    bool openWhileBoxUp = false;       // Idle: the port is closed only once the box is answered
+};
+
+struct Row {
+    const char* name;
+    std::function<void(FaultTest&)> act;
+    End end;
+    std::function<void(FaultTest&)> then = {};  // what the user does next, if anything
+};
+
+void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
+
+const End kFollows = {End::Follows};
+
+End IdleWith(const ExpectedBox& box, int minMs, int maxMs) { return {End::Idle, &box, minMs, maxMs}; }
+
+class FaultTest : public ToolTest, public ::testing::WithParamInterface<Row> {
+public:
+    // The controller back on the port, with a new cable: a new connection
+    // to the simulator and a new controller with the same serial number.
+    void Replug() {
+        sim_.Close();
+        ASSERT_TRUE(sim_.Connect() && sim_.Attach(kPort) && sim_.SetSerial(serial_)) << sim_.LastReply();
+    }
+
+    SimController other_;  // another program on the port, or a second controller
+    long long silentAtUs_ = 0;
+};
+
+std::string Long(size_t length, const char* head) {
+    std::string line(head);
+    while (line.size() < length)
+        line += "11110000";
+    line.resize(length);
+    return line;
+}
+
+void ConnectThenSilent(FaultTest& t) {
+    t.Connect("11000000");
+    ASSERT_TRUE(t.sim_.Silent());
+    t.silentAtUs_ = t.sim_.Now();
+}
+
+int WINAPI FailingConversion(UINT, DWORD, LPCCH, int, LPWSTR, int) {
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+}
+
+uintptr_t __cdecl FailingThreadStart(void*, unsigned, unsigned(__stdcall*)(void*), void*, unsigned, unsigned*) {
+    errno = EAGAIN;
+    return 0;
+}
+
+const Row kRows[] = {
+    // --- Answers the rules read, at the poll's own pace
+    {"PollsAboutEveryHundredMilliseconds",
+     [](FaultTest& t) {
+         t.Connect("10000000");
+         t.Polls(13);
+         std::vector<long long> times = t.sim_.PollTimes();
+         std::vector<double> gaps;
+         for (size_t i = times.size() - 12; i < times.size(); ++i)
+             gaps.push_back((times[i] - times[i - 1]) / 1000.0);
+         std::sort(gaps.begin(), gaps.end());
+         // A cycle is its exchange (a few ms here) and the 100 ms pause.
+         EXPECT_GE(gaps[6], 95.0);
+         EXPECT_LE(gaps[6], 200.0);
+     },
+     kFollows},
+    {"OverLongAnswersAreReadOncePerPoll",
+     [](FaultTest& t) {
+         // Each is read up to its 99th byte; its rest must not become the
+         // next answer: the filler would read as other switches.
+         t.Connect();
+         for (const size_t length : {150u, 1000u})
+             for (const char* head : {"10100101", "01011010"})
+                 t.ExpectFollows(Long(length, head));
+     },
+     kFollows},
+    {"UnaskedLinesAreNeverTakenForAnswers",
+     [](FaultTest& t) {
+         t.Connect();
+         std::string banner;  // a controller's banner after a reset
+         for (int i = 0; i < 20; ++i)
+             banner += "11111111\r";
+         ASSERT_TRUE(t.sim_.Send(banner));
+         t.ExpectFollows("01000000");
+         for (const char* line : {"00100000", "00010000"}) {
+             ASSERT_TRUE(t.sim_.Send("10101010\r01010101\r"));
+             t.ExpectFollows(line);
+         }
+     },
+     kFollows},
+    {"OddBytesInAnswersReadAsTheRulesSay",
+     [](FaultTest& t) {
+         t.Connect("11000000");
+         for (const std::string& line : {std::string("111\0" "11111", 9), std::string("\x80" "1\xff" "111\0\0", 8),
+                                         std::string("\0" "11111111", 9), std::string("1 0 1 0 1 0 1 0"),
+                                         std::string("\x13" "1010" "\x11" "10")})
+             t.ExpectFollows(line);
+         ASSERT_TRUE(t.sim_.Send(std::string("\0\0\x80\xff\r\0", 6)));
+     },
+     kFollows},
+    {"RandomFloodThenTheTruthAgain",
+     [](FaultTest& t) {
+         t.Connect();
+         std::mt19937 random(20261207);
+         std::string noise(100 * 1024, '\0');
+         for (char& c : noise)
+             c = static_cast<char>(random() & 0xFF);
+         ASSERT_TRUE(t.sim_.SetSwitches("10011001"));
+         ASSERT_TRUE(t.sim_.Send(noise));
+         // The noise takes a few polls to drain; none of it reads as silence.
+         ASSERT_TRUE(WaitUntil([&] { return t.Flags() == "10011001"; }, 20000));
+     },
+     kFollows},
+    {"CrLfEndingsAlsoWhenLateAndRepeatsRepaintNothing",
+     [](FaultTest& t) {
+         ASSERT_TRUE(t.sim_.SetCrLf(true));
+         t.Connect("01000000");
+         const int refreshes = t.dlg_->m_panelRefreshes;
+         t.Polls(4);
+         EXPECT_EQ(refreshes, t.dlg_->m_panelRefreshes) << "repeated answers repaint nothing";
+         t.ExpectFollows("00100000");
+         ASSERT_TRUE(t.sim_.SetDelay(300));
+         t.ExpectFollows("00010000");
+         t.ExpectFollows("00010011");  // characters 7 and 8: read, and not shown
+     },
+     kFollows},
+    {"LateAnswersWithinTheWaitAreAccepted",
+     [](FaultTest& t) {
+         t.Connect();
+         ASSERT_TRUE(t.sim_.SetDelay(1500));
+         t.ExpectFollows("10000000");
+         ASSERT_TRUE(t.sim_.SetDelay(1990));
+         t.ExpectFollows("01000000");
+     },
+     kFollows},
+    {"LeftoversFromBeforeTheConnectionAreNeverShown",
+     [](FaultTest& t) {
+         // From an earlier session: the serial number and switches shown
+         // must be this controller's answers.
+         ASSERT_TRUE(t.sim_.Preload("OLD-SERIAL\r11111111\r11111111\r"));
+         t.Connect("00000001");
+     },
+     kFollows},
+    {"PortLeftWithXonXoffByAnotherProgram",
+     [](FaultTest& t) {
+         // Kept on, the XOFF byte in each answer would stop the tool's
+         // output, and its next poll would never reach the controller.
+         ASSERT_TRUE(t.sim_.SetXonXoff(true));
+         t.Connect(std::string("10100000\x13", 9));
+         t.Polls(5);
+         t.ExpectFollows(std::string("01010000\x13", 9));
+     },
+     kFollows},
+    {"EmptySerialNumberStillConnects", [](FaultTest& t) { t.SetSerial(""), t.Connect(); }, kFollows},
+    {"SerialNumberShownAsReceived", [](FaultTest& t) { t.SetSerial(" SN 0042 \xe9"), t.Connect(); }, kFollows},
+    {"SwapZWhileConnected",
+     [](FaultTest& t) {
+         t.Connect("00001000");
+         t.Swap();
+         EXPECT_TRUE(t.PanelBecomes({true, "00001000", true}, 2000));
+         t.ExpectFollows("11110100");
+         t.Swap();
+         EXPECT_TRUE(t.PanelBecomes({true, "11110100", false}, 2000));
+     },
+     kFollows},
+    {"DisconnectAndConnectPressedQuicklyInTurn",
+     [](FaultTest& t) {
+         t.Connect("10100000");
+         for (int i = 0; i < 10; ++i)  // each is handled to its end before the next
+             t.Click();
+         ASSERT_TRUE(WaitUntil([&] { return t.sim_.Count("readsn") == 6; }, 20000));
+         ASSERT_TRUE(WaitUntil([&] { return t.Connected() == 1; }, 8000));
+         t.Polls(2);  // the repaints each click asked for are done
+     },
+     kFollows, [](FaultTest& t) { t.Click(), t.ExpectIdle(); }},
+
+    // --- The controller falls silent, or is gone
+    {"SilentAtTheHandshake", [](FaultTest& t) { t.sim_.Silent(), t.Click(); }, IdleWith(kNoResponseBox, 1900, 8000),
+     [](FaultTest& t) {
+         EXPECT_EQ("?readsn\r", t.sim_.Received()) << "one request, and no poll";
+         EXPECT_EQ(0, t.dlg_->m_panelRefreshes) << "nothing to repaint";
+     }},
+    {"SerialNumberLaterThanTheWait", [](FaultTest& t) { t.sim_.SetDelay(2200), t.Click(); },
+     IdleWith(kNoResponseBox, 1900, 8000)},
+    {"LeftoversAndASilentController",
+     [](FaultTest& t) {
+         ASSERT_TRUE(t.sim_.Preload("OLD-SERIAL\r11111111\r"));
+         t.sim_.Silent(), t.Click();
+     },
+     IdleWith(kNoResponseBox, 1900, 8000)},
+    {"SilentMidSession", ConnectThenSilent, IdleWith(kConnectionLostBox, 1800, 8000),
+     [](FaultTest& t) {
+         EXPECT_EQ(1, t.dlg_->m_connectionLosts);
+         const std::vector<long long> polls = t.sim_.PollTimes();
+         EXPECT_LE(std::count_if(polls.begin(), polls.end(), [&](long long us) { return us > t.silentAtUs_; }), 1)
+             << "polls after the controller fell silent";
+     }},
+    {"AnswerLaterThanTheWait", [](FaultTest& t) { t.Connect("11110000"), t.sim_.SetDelay(2200); },
+     IdleWith(kConnectionLostBox, 1900, 8000)},
+    {"AnswerThatNeverEndsDoesNotHoldTheTool",
+     [](FaultTest& t) {
+         ConnectThenSilent(t);
+         t.Polls(1);
+         ASSERT_TRUE(t.sim_.Send("0101"));  // its carriage return never comes
+     },
+     IdleWith(kConnectionLostBox, 0, 6000)},
+    {"SilentWhileDisconnectIsPressed",
+     [](FaultTest& t) {
+         ConnectThenSilent(t);
+         t.Polls(1);  // the worker now waits in vain
+         t.Click();
+         // The worker still reports the silence, to a connection already down.
+         ASSERT_TRUE(WaitUntil([&] { return t.dlg_->m_connectionLosts == 1; }, 8000));
+     },
+     {End::Idle}},
+    {"DisconnectEndsTheConnectionAtOnce",
+     [](FaultTest& t) {
+         t.Connect("10100000");
+         const ULONGLONG start = ::GetTickCount64();
+         t.Click();
+         ASSERT_TRUE(WaitUntil([&] { return t.Connected() == 0; }, 8000));
+         EXPECT_LT(MsSince(start), 1500) << "one exchange and a 100 ms pause at most";
+     },
+     {End::Idle}},
+    {"CablePulledThenPluggedBackAndConnectedAgain", [](FaultTest& t) { t.Connect("00110000"), t.sim_.Hangup(); },
+     IdleWith(kConnectionLostBox, 0, 8000),
+     [](FaultTest& t) {
+         t.Replug();
+         t.SetSerial("SN-BACK");
+         t.Connect("00001100");
+     }},
+    {"CablePulledInTheMiddleOfALine",
+     [](FaultTest& t) {
+         ConnectThenSilent(t);
+         t.Polls(1);
+         ASSERT_TRUE(t.sim_.Send("0000"));
+         ASSERT_TRUE(t.sim_.Hangup());
+     },
+     IdleWith(kConnectionLostBox, 0, 8000)},
+
+    // --- The port and the system refuse
+    {"PortRefusedThenFreed",
+     [](FaultTest& t) {
+         // Another program holds the port: Wine does not refuse a second
+         // open, so the port is made unopenable instead.
+         ASSERT_TRUE(t.other_.Connect() && t.other_.Block(ToolTest::kPort)) << t.other_.LastReply();
+         t.Click();
+         t.WaitBox(5000);
+         t.other_.Close();  // the port is free again once the user reads why
+     },
+     IdleWith(kUnableToOpenBox, 0, 5000),
+     [](FaultTest& t) {
+         t.Replug();
+         t.Connect("01000000");
+     }},
+    {"NoPortChosen",
+     [](FaultTest& t) {
+         ASSERT_TRUE(t.ChoosePort(L""));
+         t.Click();
+         ToolTest::PressOk(t.ExpectBox(kSelectPortBox, 0, 5000));
+         // "Refresh..." selected without being chosen, as after typing.
+         ::SendMessageW(::GetDlgItem(t.main_, IDC_PORT_COMBO), CB_SETCURSEL, 1, 0);
+         t.Click();
+     },
+     IdleWith(kSelectPortBox, 0, 5000)},
+    {"SerialNumberThatCannotBeConverted",
+     [](FaultTest& t) {
+         const ImportPatch failing("KERNEL32.dll", "MultiByteToWideChar", reinterpret_cast<void*>(&FailingConversion));
+         ASSERT_TRUE(failing.Active());
+         t.Click();
+         t.WaitBox(10000);
+     },
+     IdleWith(kSystemFailureBox, 0, 2000),
+     [](FaultTest& t) {
+         // The next Connect talks to the port chosen then, not to the old one.
+         ASSERT_TRUE(t.other_.Connect() && t.other_.Attach(16) && t.other_.SetSerial("SN-OTHER") &&
+                     t.other_.SetSwitches("00000011"))
+             << t.other_.LastReply();
+         ASSERT_TRUE(t.devices_.Add(L"COM16"));
+         ASSERT_TRUE(t.ChoosePort(L"Refresh..."));
+         ASSERT_TRUE(t.ChoosePort(L"COM16"));
+         t.Click();
+         ASSERT_TRUE(WaitUntil([&] { return t.Connected() == 1; }, 8000));
+         EXPECT_EQ(L"SN-OTHER", t.Text(IDC_SERIAL_NUMBER));
+         EXPECT_FALSE(t.sim_.Opened()) << "the first port stays closed";
+     }},
+    {"WorkerThatCannotStart",
+     [](FaultTest& t) {
+         const ImportPatch noThreads("msvcrt.dll", "_beginthreadex", reinterpret_cast<void*>(&FailingThreadStart));
+         ASSERT_TRUE(noThreads.Active());
+         t.Click();
+         t.WaitBox(10000);
+     },
+     {End::Idle, &kThreadBox, 0, 2000, L"SN-0042", true}},
+
+    // --- The window closed at awkward moments
+    {"WindowClosedWhileConnected", [](FaultTest& t) { t.Connect("11000000"); }, {End::Closed, nullptr, 0, 5000}},
+    {"WindowClosedWhileAReplyWaitRunsOut", [](FaultTest& t) { ConnectThenSilent(t), t.Polls(1); },
+     {End::Closed, nullptr, 0, 8000}},
+    {"WindowClosedWhileAMessageBoxIsUp",
+     [](FaultTest& t) {
+         ConnectThenSilent(t);
+         const MessageBoxSeen box = t.ExpectBox(kConnectionLostBox, 0, 8000);
+         // From the taskbar: the window waits for its box, which stays
+         // for the user to read.
+         ::PostMessageW(t.main_, WM_SYSCOMMAND, SC_CLOSE, 0);
+         ::Sleep(300);
+         EXPECT_TRUE(::IsWindowVisible(box.hWnd));
+         ToolTest::PressOk(box);
+     },
+     {End::Closed, nullptr, 0, 5000}},
+    {"PanelGreyBeforeConnectingWhateverTheSwitches",
+     [](FaultTest& t) {
+         ASSERT_TRUE(t.sim_.SetSwitches("11111111"));
+         t.Swap();
+     },
+     {End::Idle}},
+};
+
+TEST_P(FaultTest, EndsWhereItShould) {
+    const Row& row = GetParam();
+    // Not ASSERT_NO_FATAL_FAILURE: its first use starts a thread of
+    // GoogleTest's own, which would count as a leaked handle.
+    row.act(*this);
+    if (HasFatalFailure())
+        return;
+    const End& end = row.end;
+    switch (end.kind) {
+    case End::Follows:
+        ExpectFollows("01100110");
+        ExpectFollows("10011001");
+        EXPECT_EQ(nullptr, WaitBox(0).hWnd) << "no box";
+        break;
+    case End::Idle:
+        if (end.box) {
+            const MessageBoxSeen box = ExpectBox(*end.box, end.minMs, end.maxMs);
+            if (end.openWhileBoxUp) {
+                EXPECT_TRUE(sim_.Opened()) << "the port stays open while the box is up";
+                PressOk(box);
+            }
+            // Whatever the connection held is released before the user is told.
+            ExpectIdle(end.serial);
+            PressOk(box);
+        } else {
+            ExpectIdle(end.serial);
+        }
+        EXPECT_EQ(nullptr, WaitBox(300).hWnd) << "no other box";
+        ExpectNothingLeaked();
+        break;
+    case End::Closed: {
+        const long long ms = CloseWindow();
+        EXPECT_LE(ms, end.maxMs) << "closing took too long";
+        EXPECT_EQ(nullptr, dlg_->m_pPollThread) << "worker joined and deleted";
+        EXPECT_TRUE(sim_.WaitOpened(false, 3000)) << "port closed with the window";
+        EXPECT_EQ(0, g_linkReady);
+        EXPECT_EQ(0, TimerPeriodsHeld());
+        ExpectNothingLeaked();
+        break;
+    }
+    }
+    if (row.then)
+        row.then(*this);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FaultTest, ::testing::ValuesIn(kRows),
+                         [](const ::testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
+
+}  // namespace

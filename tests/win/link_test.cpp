@@ -1,0 +1,126 @@
+// The serial link against the simulated controller, through the real Win32
+// serial API under Wine: the line settings, which ports open, and the lines
+// read from the bytes a controller sends.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "device/exchange.h"
+#include "serial/com_link.h"
+#include "sim/win/sim_client.h"
+
+namespace {
+
+constexpr int kPort = 11;
+
+TEST(LinkSettings, HandshakesOffWhateverThePortHeldAndAFallbackWindowsAccepts) {
+    DCB left = {};
+    left.DCBlength = sizeof(DCB);
+    left.fOutxCtsFlow = left.fOutxDsrFlow = left.fDsrSensitivity = left.fOutX = left.fInX = left.fAbortOnError = TRUE;
+    left.fRtsControl = RTS_CONTROL_HANDSHAKE;
+    left.fDtrControl = DTR_CONTROL_DISABLE;
+    left.BaudRate = 9600;
+    left.XonChar = 0x11;
+    left.XoffChar = 0x13;
+    for (const DCB* reported : {static_cast<const DCB*>(&left), static_cast<const DCB*>(nullptr)}) {
+        SCOPED_TRACE(reported ? "settings left by another program" : "settings not readable");
+        const DCB dcb = LineSettings(reported);
+        EXPECT_EQ(57600u, dcb.BaudRate);
+        EXPECT_EQ(8, dcb.ByteSize);
+        EXPECT_EQ(NOPARITY, dcb.Parity);
+        EXPECT_EQ(ONESTOPBIT, dcb.StopBits);
+        EXPECT_EQ(static_cast<DWORD>(RTS_CONTROL_DISABLE), dcb.fRtsControl);
+        EXPECT_FALSE(dcb.fOutxCtsFlow);
+        EXPECT_FALSE(dcb.fOutxDsrFlow);
+        EXPECT_FALSE(dcb.fDsrSensitivity);
+        EXPECT_FALSE(dcb.fOutX);
+        EXPECT_FALSE(dcb.fInX);
+        EXPECT_FALSE(dcb.fAbortOnError);
+        EXPECT_TRUE(dcb.fBinary);
+        // Windows refuses a DCB whose XON and XOFF characters are the same.
+        EXPECT_NE(dcb.XonChar, dcb.XoffChar);
+    }
+    EXPECT_EQ(static_cast<DWORD>(DTR_CONTROL_DISABLE), LineSettings(&left).fDtrControl) << "DTR as the port had it";
+}
+
+TEST(LinkOpen, RefusedMissingOrUnnameablePortsStayClosedAndOpenKeepsTheOpenLink) {
+    SimController blocked, good;
+    ASSERT_TRUE(blocked.Connect() && good.Connect()) << good.LastReply();
+    ASSERT_TRUE(blocked.Block(12) && good.Attach(kPort)) << good.LastReply();
+    for (int port : {12 /* refused */, 14 /* no such port */, 123456789 /* name too long */}) {
+        g_portNumber = port;
+        EXPECT_FALSE(theComLink.Open()) << "COM" << port;
+        EXPECT_FALSE(theComLink.InputWaiting()) << "COM" << port;
+    }
+    g_portNumber = kPort;
+    ASSERT_TRUE(theComLink.Open());
+    EXPECT_TRUE(good.WaitOpened(true, 5000));
+    g_portNumber = 12;
+    EXPECT_TRUE(theComLink.Open()) << "already open: the number is not looked at";
+    ASSERT_TRUE(good.SetSwitches("10100000"));
+    char command[kLineBufferSize];
+    SendCommand(command, "?swin\r");
+    ASSERT_TRUE(WaitForReply());
+    ::Sleep(50);
+    char line[kLineBufferSize];
+    EXPECT_EQ(std::string("10100000"), std::string(line, theComLink.ReadLine(line))) << "still the first port";
+    theComLink.Close();
+    EXPECT_TRUE(good.WaitOpened(false, 5000));
+}
+
+struct LineRow {
+    const char* name;
+    std::string bytes;               // what the controller sends
+    std::vector<std::string> lines;  // what ReadLine gives, call by call
+};
+
+void PrintTo(const LineRow& row, std::ostream* os) { *os << row.name; }
+
+std::string Letters(size_t n) {
+    std::string s;
+    for (size_t i = 0; i < n; ++i)
+        s.push_back(static_cast<char>('A' + i % 26));
+    return s;
+}
+
+class LinkLines : public ::testing::TestWithParam<LineRow> {};
+
+TEST_P(LinkLines, ReadAsSent) {
+    const LineRow& row = GetParam();
+    SimController sim;
+    ASSERT_TRUE(sim.Connect() && sim.Attach(kPort)) << sim.LastReply();
+    g_portNumber = kPort;
+    ASSERT_TRUE(theComLink.Open());
+    ASSERT_TRUE(sim.WaitOpened(true, 5000));
+    ASSERT_TRUE(sim.Send(row.bytes)) << sim.LastReply();
+    ASSERT_TRUE(WaitForReply());
+    ::Sleep(100);  // the rest of the burst
+    for (const std::string& expected : row.lines) {
+        char buffer[kLineBufferSize];
+        const ULONGLONG start = ::GetTickCount64();
+        const int n = theComLink.ReadLine(buffer);
+        EXPECT_EQ(expected, std::string(buffer, static_cast<size_t>(n)));
+        EXPECT_EQ('\0', buffer[n]) << "NUL after the count";
+        // A line whose CR never comes ends at the gap allowed inside a line.
+        EXPECT_LT(::GetTickCount64() - start, 1500u);
+    }
+    EXPECT_FALSE(theComLink.InputWaiting()) << "nothing left over";
+    char buffer[kLineBufferSize];
+    EXPECT_EQ(0, theComLink.ReadLine(buffer)) << "an empty queue gives an empty line at once";
+    theComLink.Close();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, LinkLines,
+    ::testing::Values(LineRow{"CarriageReturnEndsALine", "12345\r", {"12345"}},
+                      LineRow{"BareCarriageReturnIsAnEmptyLine", "\r", {""}},
+                      LineRow{"LineFeedAfterItStartsTheNextLine", "abc\r\ndef\r", {"abc", "\ndef"}},
+                      LineRow{"LongLineComesIn99ByteParts", Letters(150) + "\r", {Letters(99), Letters(150).substr(99)}},
+                      LineRow{"EveryOtherByteIsStored", std::string("a\0b\x80\xff\n\r", 7), {std::string("a\0b\x80\xff\n", 6)}},
+                      LineRow{"UnendedLineEndsAtTheGap", "123", {"123"}}),
+    [](const ::testing::TestParamInfo<LineRow>& info) { return std::string(info.param.name); });
+
+}  // namespace

@@ -1,0 +1,353 @@
+#include "tests/win/tool_fixture.h"
+
+#include <mmsystem.h>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "app/resource.h"
+#include "bench/process_usage.h"
+#include "serial/com_link.h"
+#include "tests/reply_model.h"
+#include "tests/win/import_patch.h"
+
+const ExpectedBox kSelectPortBox = {L"Please select a COM port.", MessageBoxSeen::Exclamation};
+const ExpectedBox kUnableToOpenBox = {L"Unable to open COM port!", MessageBoxSeen::Error};
+const ExpectedBox kNoResponseBox = {L"No response from device!", MessageBoxSeen::Error};
+const ExpectedBox kThreadBox = {L"Error starting thread!", MessageBoxSeen::Error};
+const ExpectedBox kConnectionLostBox = {L"Connection lost: no response from device.", MessageBoxSeen::Exclamation};
+const ExpectedBox kSystemFailureBox = {L"An operation of the system failed.", MessageBoxSeen::Error};
+
+namespace {
+
+constexpr UINT WM_RUN_ON_UI = WM_APP + 50;
+// Closing takes at most a reply wait (about 2 s) and a poll pause.
+constexpr DWORD kCloseLimitMs = 10000;
+// Growth that is not yet a leak: a message box's icons and fonts stay cached
+// after it has closed. A paint that leaks shows in the repaint endurance test.
+constexpr int kGdiSlack = 64;
+
+std::atomic<int> g_periodsHeld{0};
+std::unique_ptr<ImportPatch> g_beginPeriod, g_endPeriod;
+
+MMRESULT WINAPI CountingBeginPeriod(UINT period) {
+    const MMRESULT result = g_beginPeriod->Original<MMRESULT(WINAPI*)(UINT)>()(period);
+    if (result == TIMERR_NOERROR)
+        ++g_periodsHeld;
+    return result;
+}
+
+MMRESULT WINAPI CountingEndPeriod(UINT period) {
+    --g_periodsHeld;
+    return g_endPeriod->Original<MMRESULT(WINAPI*)(UINT)>()(period);
+}
+
+// How many more GDI objects this process could create now: brushes are made
+// until one fails, then deleted again. A fall by n means n more are held.
+int GdiObjectRoom() {
+    std::vector<HBRUSH> brushes;
+    for (HBRUSH brush; brushes.size() < (1u << 18) && (brush = ::CreateSolidBrush(RGB(1, 2, 3)));)
+        brushes.push_back(brush);
+    for (const HBRUSH brush : brushes)
+        ::DeleteObject(brush);
+    return static_cast<int>(brushes.size());
+}
+
+std::wstring ClassOf(HWND hWnd) {
+    wchar_t name[64] = {};
+    ::GetClassNameW(hWnd, name, 64);
+    return name;
+}
+
+// A visible dialog-class window of the thread other than `except`, with
+// this caption when one is given.
+HWND FindThreadDialog(DWORD threadId, HWND except, const wchar_t* caption = nullptr) {
+    struct Context {
+        HWND except;
+        const wchar_t* caption;
+        HWND found;
+    } context = {except, caption, nullptr};
+    ::EnumThreadWindows(
+        threadId,
+        [](HWND hWnd, LPARAM lParam) -> BOOL {
+            Context* c = reinterpret_cast<Context*>(lParam);
+            if (hWnd == c->except || !::IsWindowVisible(hWnd) || ClassOf(hWnd) != L"#32770" ||
+                (c->caption && WindowText(hWnd) != c->caption))
+                return TRUE;
+            c->found = hWnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&context));
+    return context.found;
+}
+
+std::wstring ProgramName() {
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring name(path);
+    name.erase(0, name.find_last_of(L"\\/") + 1);
+    return name.substr(0, name.find_last_of(L'.'));
+}
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+}  // namespace
+
+BEGIN_MESSAGE_MAP(TestDialog, CKAVRODisplayLimitSwitchesDlg)
+    ON_MESSAGE(WM_RUN_ON_UI, OnRunOnUi)
+END_MESSAGE_MAP()
+
+void TestDialog::RunOnUi(const std::function<void()>& fn) {
+    DWORD_PTR result = 0;
+    if (!::SendMessageTimeoutW(m_hWnd, WM_RUN_ON_UI, 0, reinterpret_cast<LPARAM>(&fn), SMTO_NORMAL, kCloseLimitMs,
+                               &result) &&
+        ::GetLastError() == ERROR_TIMEOUT) {
+        // A window that does not answer for that long hangs: say so now
+        // rather than at the test runner's time-out.
+        std::fprintf(stderr, "FAILED: the window did not respond within %lu ms: the tool hangs\n", kCloseLimitMs);
+        std::fflush(stderr);
+        ::TerminateProcess(::GetCurrentProcess(), 3);
+    }
+}
+
+LRESULT TestDialog::OnRunOnUi(WPARAM, LPARAM lParam) {
+    (*reinterpret_cast<const std::function<void()>*>(lParam))();
+    return 0;
+}
+
+BOOL TestDialog::PreTranslateMessage(MSG* pMsg) {
+    if (pMsg->hwnd == m_hWnd) {
+        m_panelRefreshes += pMsg->message == WM_PANEL_REFRESH;
+        m_connectionLosts += pMsg->message == WM_CONNECTION_LOST;
+    }
+    return CKAVRODisplayLimitSwitchesDlg::PreTranslateMessage(pMsg);
+}
+
+void ToolTest::SetUp() {
+    std::wstring error;
+    ASSERT_TRUE(PortDevices::RemoveAll(&error)) << error;
+    ASSERT_TRUE(devices_.Add(L"COM" + std::to_wstring(kPort))) << devices_.LastError();
+    ASSERT_TRUE(sim_.Connect() && sim_.Attach(kPort) && sim_.SetSerial(serial_)) << sim_.LastReply();
+    g_periodsHeld = 0;
+    g_beginPeriod = std::make_unique<ImportPatch>("WINMM.dll", "timeBeginPeriod", reinterpret_cast<void*>(&CountingBeginPeriod));
+    g_endPeriod = std::make_unique<ImportPatch>("WINMM.dll", "timeEndPeriod", reinterpret_cast<void*>(&CountingEndPeriod));
+    ASSERT_TRUE(g_beginPeriod->Active() && g_endPeriod->Active());
+
+    dlg_ = new TestDialog;
+    // As the application sets it: message boxes and the About box are
+    // owned by the main window.
+    app_.m_pMainWnd = dlg_;
+    ui_ = std::thread([this] {
+        uiThreadId_ = ::GetCurrentThreadId();
+        dlg_->DoModal();
+    });
+    ASSERT_TRUE(WaitUntil(
+        [this] {
+            const DWORD thread = uiThreadId_;
+            main_ = thread ? FindThreadDialog(thread, nullptr, L"KAVRO Limit Switches") : nullptr;
+            return main_ != nullptr;
+        },
+        15000))
+        << "the window did not show";
+    // The run-time sets up its unwinding at the first exception thrown in
+    // the process (two handles under Wine): done now, so that a scenario's
+    // first exception is not taken for a leak.
+    dlg_->RunOnUi([] {
+        try {
+            throw 0;
+        } catch (int) {
+        }
+    });
+    handlesAtStart_ = KernelHandleCount();
+    gdiRoomAtStart_ = GdiObjectRoom();
+
+    ASSERT_GT(handlesAtStart_, 0) << "the handle list cannot be read";
+}
+
+void ToolTest::TearDown() {
+    if (ui_.joinable())
+        CloseWindow();
+    delete dlg_;
+    dlg_ = nullptr;
+    EXPECT_EQ(0, TimerPeriodsHeld()) << "timer resolution kept after the window closed";
+    g_endPeriod.reset();
+    g_beginPeriod.reset();
+}
+
+void ToolTest::Click() { ::PostMessageW(::GetDlgItem(main_, IDC_CONNECT), BM_CLICK, 0, 0); }
+
+void ToolTest::Swap() {
+    const int invert = OnUi<int>([this] { return dlg_->m_invertZ; });
+    ::PostMessageW(::GetDlgItem(main_, IDC_INVERT_Z), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return OnUi<int>([this] { return dlg_->m_invertZ; }) != invert; }, 3000));
+}
+
+bool ToolTest::ChoosePort(const std::wstring& text) {
+    const int index = text.empty() ? -1 : OnUi<int>([&] { return dlg_->m_portCombo.FindStringExact(-1, text.c_str()); });
+    if (!text.empty() && index < 0)
+        return false;
+    const HWND combo = ::GetDlgItem(main_, IDC_PORT_COMBO);
+    ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    ::SendMessageW(main_, WM_COMMAND, MAKEWPARAM(IDC_PORT_COMBO, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+    return true;
+}
+
+MessageBoxSeen ToolTest::WaitBox(int timeoutMs) {
+    MessageBoxSeen seen;
+    WaitUntil([&] { return (seen.hWnd = FindThreadDialog(uiThreadId_, main_)) != nullptr; }, timeoutMs);
+    if (!seen.hWnd)
+        return seen;
+    seen.caption = WindowText(seen.hWnd);
+    // The text is the box's static control that is not the icon.
+    for (HWND child = ::GetWindow(seen.hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (ClassOf(child) != L"Static")
+            continue;
+        if ((::GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+            const HICON icon = reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0));
+            seen.icon = icon == ::LoadIconW(nullptr, IDI_EXCLAMATION) ? MessageBoxSeen::Exclamation
+                        : icon == ::LoadIconW(nullptr, IDI_HAND)      ? MessageBoxSeen::Error
+                                                                      : MessageBoxSeen::Other;
+        } else if (!WindowText(child).empty()) {
+            seen.text = WindowText(child);
+        }
+    }
+    return seen;
+}
+
+void ToolTest::PressOk(const MessageBoxSeen& box) {
+    if (!box.hWnd)
+        return;
+    ::PostMessageW(box.hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(box.hWnd, IDOK)));
+    WaitUntil([&] { return !::IsWindow(box.hWnd) || !::IsWindowVisible(box.hWnd); }, 5000);
+}
+
+long long ToolTest::CloseWindow() {
+    const ULONGLONG start = ::GetTickCount64();
+    if (closed_)
+        return 0;
+    closed_ = true;
+    if (::IsWindow(main_))
+        ::PostMessageW(main_, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    const HANDLE thread = ::OpenThread(SYNCHRONIZE, FALSE, uiThreadId_);
+    if (thread && ::WaitForSingleObject(thread, kCloseLimitMs) == WAIT_TIMEOUT) {
+        std::fprintf(stderr, "FAILED: the window did not close within %lu ms: the tool hangs\n", kCloseLimitMs);
+        std::fflush(stderr);
+        ::TerminateProcess(::GetCurrentProcess(), 3);
+    }
+    if (thread)
+        ::CloseHandle(thread);
+    ui_.join();
+    return MsSince(start);
+}
+
+int ToolTest::Connected() {
+    return OnUi<int>([this] { return dlg_->m_connected; });
+}
+
+std::string ToolTest::Flags() {
+    return OnUi<std::string>([this] {
+        CSingleLock lock(&dlg_->m_stateLock, true);
+        std::string flags;
+        for (int f : dlg_->m_switch)
+            flags += static_cast<char>('0' + f);
+        return flags;
+    });
+}
+
+std::wstring ToolTest::Text(int id) { return WindowText(::GetDlgItem(main_, id)); }
+
+int ToolTest::TimerPeriodsHeld() { return g_periodsHeld; }
+
+std::wstring ToolTest::SerialShown() const {
+    // As the tool converts it: by the thread's ANSI code page.
+    wchar_t text[128] = {};
+    ::MultiByteToWideChar(CP_THREAD_ACP, 0, serial_.c_str(), -1, text, 128);
+    return text;
+}
+
+void ToolTest::SetSerial(const std::string& serial) {
+    serial_ = serial;
+    ASSERT_TRUE(sim_.SetSerial(serial)) << sim_.LastReply();
+}
+
+void ToolTest::Connect(const std::string& switches) {
+    ASSERT_TRUE(sim_.SetSwitches(switches)) << sim_.LastReply();
+    const int polls = sim_.Count("swin");
+    Click();
+    ASSERT_TRUE(WaitUntil([this] { return Connected() == 1; }, 8000)) << "not connected";
+    ASSERT_TRUE(WaitUntil([&] { return sim_.Count("swin") >= polls + 2; }, 5000)) << "not polling";
+    EXPECT_EQ(L"Disconnect", Text(IDC_CONNECT));
+    EXPECT_EQ(SerialShown(), Text(IDC_SERIAL_NUMBER));
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(main_, IDC_SERIAL_NUMBER))) << "the serial number only shows";
+    EXPECT_EQ(1, TimerPeriodsHeld()) << "1 ms timer resolution while connected";
+    const std::string flags = ExpectedFlags(switches, std::string("00000000"));
+    EXPECT_EQ(flags, Flags());
+    EXPECT_TRUE(PanelBecomes({true, flags, OnUi<int>([this] { return dlg_->m_invertZ; }) != 0}, 3000));
+}
+
+void ToolTest::Polls(int n) {
+    const int before = sim_.Count("swin");
+    ASSERT_TRUE(WaitUntil([&] { return sim_.Count("swin") >= before + n; }, 8000)) << "polling stopped";
+}
+
+void ToolTest::ExpectFollows(const std::string& line) {
+    const std::string before = Flags();
+    const int refreshes = dlg_->m_panelRefreshes;
+    ASSERT_TRUE(sim_.SetSwitches(line)) << sim_.LastReply();
+    // The first poll from now is answered with the line; once the one after
+    // it has gone out, that answer has been read.
+    Polls(2);
+    const std::string expected = ExpectedFlags(line, before);
+    EXPECT_EQ(expected, Flags()) << "by the next poll but one, for line " << Hex(line);
+    EXPECT_TRUE(PanelBecomes({true, expected, OnUi<int>([this] { return dlg_->m_invertZ; }) != 0}, 2000));
+    EXPECT_EQ(expected != before ? 1 : 0, dlg_->m_panelRefreshes - refreshes) << "repaints asked for";
+    EXPECT_EQ(0, dlg_->m_connectionLosts);
+}
+
+MessageBoxSeen ToolTest::ExpectBox(const ExpectedBox& expected, int minMs, int maxMs) {
+    const ULONGLONG start = ::GetTickCount64();
+    const MessageBoxSeen box = WaitBox(maxMs + 2000);
+    const long long ms = MsSince(start);
+    EXPECT_NE(nullptr, box.hWnd) << "no box saying \"" << Narrow(expected.text) << "\"";
+    if (box.hWnd) {
+        EXPECT_EQ(expected.text, box.text);
+        EXPECT_EQ(expected.icon, box.icon);
+        EXPECT_EQ(ProgramName(), box.caption) << "captioned with the program's name";
+        EXPECT_GE(ms, minMs) << "box too early";
+        EXPECT_LE(ms, maxMs) << "box too late";
+    }
+    return box;
+}
+
+void ToolTest::ExpectIdle(const std::wstring& serial) {
+    EXPECT_TRUE(WaitUntil([this] { return Connected() == 0; }, 8000)) << "still connected";
+    EXPECT_EQ(L"Connect", Text(IDC_CONNECT));
+    EXPECT_EQ(serial, Text(IDC_SERIAL_NUMBER));
+    EXPECT_EQ("00000000", Flags());
+    EXPECT_FALSE(OnUi<bool>([this] { return dlg_->m_pPollThread != nullptr; })) << "worker left";
+    EXPECT_EQ(0, TimerPeriodsHeld()) << "timer resolution kept";
+    EXPECT_EQ(0, g_linkReady);
+    EXPECT_TRUE(sim_.WaitOpened(false, 3000)) << "port still open";
+    EXPECT_TRUE(PanelBecomes({false, ""}, 3000));
+}
+
+void ToolTest::ExpectNothingLeaked() {
+    // The worker's thread handle closes as its object is deleted; allow the
+    // count a moment to settle before calling it a leak.
+    int handles = -1;
+    WaitUntil([&] { return (handles = KernelHandleCount()) <= handlesAtStart_; }, 2000);
+    EXPECT_LE(handles, handlesAtStart_) << "kernel handles leaked";
+    EXPECT_GE(GdiObjectRoom(), gdiRoomAtStart_ - kGdiSlack) << "GDI objects leaked";
+}
+
+::testing::AssertionResult ToolTest::PanelBecomes(const PanelExpectation& expected, int timeoutMs) {
+    std::string diff;
+    WaitUntil([&] { return (diff = PanelDifferences(PixelCapture::OfClient(main_), expected)).empty(); }, timeoutMs);
+    if (diff.empty())
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "panel for " << (expected.connected ? "\"" + expected.switches + "\"" : "not connected")
+                                         << (expected.swapped ? ", swapped" : "") << ":\n"
+                                         << diff;
+}

@@ -1,0 +1,129 @@
+// The fixture of the Windows tests: the real dialog, run modally on a
+// user-interface thread of its own as the application runs it, against the
+// simulated controller on COM11, the only Ports device registered. It counts
+// the timer-resolution calls the tool makes, notes the kernel handles and
+// GDI objects the process holds at the start, and checks the two ends every
+// scenario reaches: idle, and following the controller.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "app/main_dialog.h"
+#include "bench/screen.h"
+#include "sim/win/port_devices.h"
+#include "sim/win/sim_client.h"
+
+// The dialog under test: counts the private messages its loop retrieves,
+// and runs test code on its own thread.
+class TestDialog : public CKAVRODisplayLimitSwitchesDlg {
+public:
+    std::atomic<int> m_panelRefreshes{0};
+    std::atomic<int> m_connectionLosts{0};
+
+    // Runs fn on the dialog's thread, also while a message box is up there.
+    void RunOnUi(const std::function<void()>& fn);
+
+protected:
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+    LRESULT OnRunOnUi(WPARAM wParam, LPARAM lParam);
+
+    DECLARE_MESSAGE_MAP()
+};
+
+// A message box as the user sees it.
+struct MessageBoxSeen {
+    HWND hWnd = nullptr;
+    std::wstring caption, text;
+    enum Icon { None, Exclamation, Error, Other } icon = None;
+};
+
+struct ExpectedBox {
+    const wchar_t* text;
+    MessageBoxSeen::Icon icon;
+};
+extern const ExpectedBox kSelectPortBox, kUnableToOpenBox, kNoResponseBox, kThreadBox, kConnectionLostBox,
+    kSystemFailureBox;
+
+class ToolTest : public ::testing::Test {
+public:
+    static constexpr int kPort = 11;
+
+    void SetUp() override;
+    void TearDown() override;
+
+    // What the user does.
+    void Click();  // Connect or Disconnect, posted as a click is
+    // Clicks "Swap Z axis" and waits until the dialog has handled it.
+    void Swap();
+    // Chooses the list entry with this text as the user does ("" chooses
+    // none); false when there is no such entry.
+    bool ChoosePort(const std::wstring& text);
+    // The next message box of the dialog's thread; hWnd null when none came.
+    MessageBoxSeen WaitBox(int timeoutMs);
+    static void PressOk(const MessageBoxSeen& box);
+    // Closes the window (Cancel) and returns how long it took. A window that
+    // does not close within 10 s ends the test program: the tool hangs.
+    long long CloseWindow();
+
+    // What the window holds, read on its thread.
+    template <typename T>
+    T OnUi(const std::function<T()>& fn) {
+        T value{};
+        dlg_->RunOnUi([&] { value = fn(); });
+        return value;
+    }
+    int Connected();
+    std::string Flags();  // the eight flags, '0'/'1' each
+    std::wstring Text(int id);
+    // Timer-resolution requests the tool holds now (begun minus ended).
+    static int TimerPeriodsHeld();
+
+    // The controller's serial number from now on, and that number as the
+    // window shows it.
+    void SetSerial(const std::string& serial);
+    std::wstring SerialShown() const;
+
+    // Presses Connect; expects the connection up and polled, the serial
+    // number and the panel showing the controller's switches.
+    void Connect(const std::string& switches = "00000000");
+    // Until n more polls have gone out.
+    void Polls(int n);
+    // The controller answers `line` from now on: the flags are what the
+    // rules make of it by the next poll but one, the panel shows them, and
+    // one repaint was asked for exactly when a flag changed.
+    void ExpectFollows(const std::string& line);
+    // The box comes between minMs and maxMs from now, says what it should,
+    // captioned with the program's name; it is left up.
+    MessageBoxSeen ExpectBox(const ExpectedBox& box, int minMs, int maxMs);
+    // Idle: "Connect", the serial number as given, flags clear, no worker,
+    // port closed, timer given back, panel grey.
+    void ExpectIdle(const std::wstring& serial = L"");
+    // The process holds no more kernel handles or GDI objects than at the
+    // start; checked with no box up, which holds GDI objects of its own.
+    void ExpectNothingLeaked();
+    ::testing::AssertionResult PanelBecomes(const PanelExpectation& expected, int timeoutMs);
+
+    PortDevices devices_;
+    SimController sim_;
+    std::string serial_ = "SN-0042";
+    TestDialog* dlg_ = nullptr;
+    HWND main_ = nullptr;
+
+private:
+    CWinApp app_;
+    std::thread ui_;
+    std::atomic<DWORD> uiThreadId_{0};
+    bool closed_ = false;
+    int handlesAtStart_ = -1;
+    int gdiRoomAtStart_ = -1;
+};
+
+// Milliseconds since the tick count `start`.
+inline long long MsSince(ULONGLONG start) { return static_cast<long long>(::GetTickCount64() - start); }
