@@ -16,7 +16,13 @@
 # (--twin is that second build: the program alone, without the Wine check.)
 #
 # The archive's entries carry the time of the last commit (or SOURCE_DATE_EPOCH).
-set -euo pipefail
+set -eEuo pipefail
+# A command substitution stops the script when a command in it fails, and a
+# tool's output is kept in a variable before it is read: $(...) inside a for
+# list, a test or an echo would pass on a failing tool's empty output. Any
+# stop says where.
+shopt -s inherit_errexit
+trap 'echo "release.sh: stopped at line $LINENO: \"$BASH_COMMAND\" failed with $?" >&2' ERR
 . "$(dirname "${BASH_SOURCE[0]}")/build-trees.sh"
 dist="${KAVRO_DIST_DIR:-$root/dist}"
 name=KAVRO_Display_Limit_Switches
@@ -29,7 +35,9 @@ esac
 fail() { echo "release.sh: $*" >&2; exit 1; }
 
 bash "$root/scripts/deps.sh"
-epoch="${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 315532800)}"
+epoch="${SOURCE_DATE_EPOCH:-}"
+[ -n "$epoch" ] || epoch="$(git -C "$root" log -1 --format=%ct)" || fail "no commit time: is $root a git checkout?"
+[[ $epoch =~ ^[0-9]+$ ]] || fail "not a time: \"$epoch\""
 
 if [ "$mode" = --twin ]; then
     build_win "$name" >/dev/null
@@ -57,22 +65,31 @@ package="$name-$version-win64"
 # Nothing to debug in the shipped file, nothing it needs beyond Windows' own
 # DLLs, and its loaded sections where the unstripped file has them.
 headers="$(x86_64-w64-mingw32-objdump -h "$exe")"
-if grep -q ' \.debug' <<<"$headers"; then fail "debug sections left in $name.exe"; fi
-for dll in $(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\tDLL Name: //p' | tr '[:upper:]' '[:lower:]'); do
+[[ $headers == *" .text "* ]] || fail "objdump -h shows no .text section in $name.exe"
+[[ $headers != *" .debug"* ]] || fail "debug sections left in $name.exe"
+private="$(x86_64-w64-mingw32-objdump -p "$exe")"
+dlls="$(sed -n 's/^\tDLL Name: //p' <<<"$private" | tr '[:upper:]' '[:lower:]')"
+# Every Windows program imports kernel32.dll: without it, the list was not read.
+grep -qx kernel32.dll <<<"$dlls" || fail "objdump -p lists no kernel32.dll import in $name.exe"
+while read -r dll; do
     case "$dll" in
     advapi32.dll | comctl32.dll | comdlg32.dll | gdi32.dll | kernel32.dll | msvcrt.dll | ole32.dll | \
         oleaut32.dll | setupapi.dll | shell32.dll | shlwapi.dll | user32.dll | uxtheme.dll | version.dll | \
         winmm.dll) ;;
     *) fail "$name.exe imports $dll, which is not part of Windows" ;;
     esac
-done
+done <<<"$dlls"
 loaded() { x86_64-w64-mingw32-objdump -h "$1" | awk '/^ *[0-9]+ / && $2 !~ /^\.debug/ { print $2, $3, $4 }'; }
-[ "$(loaded "$exe")" = "$(loaded "$built")" ] || fail "stripping moved the program's sections"
+shipped_sections="$(loaded "$exe")"
+unstripped_sections="$(loaded "$built")"
+[ -n "$shipped_sections" ] || fail "no sections read from $name.exe"
+[ "$shipped_sections" = "$unstripped_sections" ] || fail "stripping moved the program's sections"
 
 if [ -z "$mode" ] || [ "$mode" = --reproducible ]; then
     echo "== The stripped program under Wine"
     xvfb-run -a -s "-screen 0 1024x768x24" bash "$root/scripts/release-start-check.sh" \
-        "$build/win/wine" "$exe" "$build/win/bin/kavro-window-driver.exe"
+        "$build/win/wine" "$exe" "$build/win/bin/kavro-window-driver.exe" ||
+        fail "the stripped program did not start and end cleanly under Wine"
 fi
 
 # The text in Windows' line ends; checksums in the format sha256sum -c reads.
@@ -97,9 +114,13 @@ EOF
 mv "$dist/$package.zip.part" "$dist/$package.zip"
 cp "$built" "$dist/$package-unstripped.exe"
 
+size="$(stat -c %s "$dist/$package.zip")"
+sum="$(sha256sum "$dist/$package.zip")"
+exe_size="$(stat -c %s "$exe")"
+built_size="$(stat -c %s "$built")"
 echo "== $dist/$package.zip"
-echo "   $(stat -c %s "$dist/$package.zip") bytes, sha256 $(sha256sum "$dist/$package.zip" | cut -d' ' -f1)"
-echo "   $name.exe: $(stat -c %s "$exe") bytes (unstripped $(stat -c %s "$built"))"
+echo "   $size bytes, sha256 ${sum%% *}"
+echo "   $name.exe: $exe_size bytes (unstripped $built_size)"
 
 if [ "$mode" = --reproducible ]; then
     echo "== The same release from a copy of the sources at another path"
