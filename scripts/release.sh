@@ -29,7 +29,7 @@ set -eEuo pipefail
 # list, a test or an echo would pass on a failing tool's empty output. Any
 # stop says where.
 shopt -s inherit_errexit
-trap 'echo "release.sh: stopped at line $LINENO: \"$BASH_COMMAND\" failed with $?" >&2' ERR
+trap 'echo "release.sh: stopped at ${BASH_SOURCE[0]##*/} line $LINENO: \"$BASH_COMMAND\" failed with $?" >&2' ERR
 . "$(dirname "${BASH_SOURCE[0]}")/build-trees.sh"
 dist="${KAVRO_DIST_DIR:-$root/dist}"
 name=KAVRO_Display_Limit_Switches
@@ -50,7 +50,8 @@ start=$SECONDS
 bash "$root/scripts/deps.sh"
 
 # What is released is a commit: the tree must hold nothing else.
-commit="$(git -C "$root" rev-parse --verify 'HEAD^{commit}')" || fail "$root is not a git checkout with a commit"
+commit="$(git -C "$root" rev-parse --verify 'HEAD^{commit}')" ||
+    fail "git rev-parse HEAD failed in $root: not a git checkout with a commit?"
 changes="$(git -C "$root" status --porcelain)" || fail "git status failed in $root"
 dirty=""
 if [ -n "$changes" ]; then
@@ -132,7 +133,7 @@ if [ -z "$mode" ] || [ "$mode" = --reproducible ]; then
     echo "== The stripped program under Wine"
     xvfb-run -a -s "-screen 0 1024x768x24" bash "$root/scripts/release-start-check.sh" \
         "$build/win/wine" "$exe" "$build/win/bin/kavro-window-driver.exe" ||
-        fail "the stripped program did not start and end cleanly under Wine"
+        fail "the stripped program's start under Wine failed (above)"
 fi
 
 # The texts in Windows' line ends; checksums in the format sha256sum -c reads.
@@ -190,7 +191,13 @@ if [ "$mode" = --reproducible ]; then
     SOURCE_DATE_EPOCH="$epoch" KAVRO_BUILD_DIR="$twin/build" KAVRO_DIST_DIR="$twin/dist" \
         bash "$twin/sources/scripts/release.sh" --twin | sed 's/^/   /'
     for f in "$package.zip" "$package.zip.sha256" "$unstripped"; do
-        cmp "$dist/$f" "$twin/dist/$f" || fail "$f differs when built from $twin/sources"
+        differ=0
+        cmp "$dist/$f" "$twin/dist/$f" || differ=$?
+        case $differ in
+        0) ;;
+        1) fail "$f differs when built from $twin/sources" ;;
+        *) fail "cmp could not compare $f with $twin/dist/$f" ;;
+        esac
     done
     (cd "$twin/dist" && sha256sum --quiet -c "$package.zip.sha256") ||
         fail "the clone's $package.zip.sha256 does not check"
