@@ -12,8 +12,9 @@ have_cmd x86_64-w64-mingw32-windres || need+=(binutils-mingw-w64-x86-64)
 have_cmd xvfb-run || need+=(xvfb)
 have_cmd xauth || need+=(xauth)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
-# The release archive is written by a few lines of Python.
+# The release archive is written by a few lines of Python, from a commit.
 have_cmd python3 || need+=(python3)
+have_cmd git || need+=(git)
 # The real ImageMagick (some images carry a stand-in named convert).
 dpkg -s imagemagick >/dev/null 2>&1 || need+=(imagemagick)
 

@@ -4,6 +4,7 @@
 # (xvfb-run):
 #   release-start-check.sh BENCH PROGRAM.exe kavro-window-driver.exe
 set -euo pipefail
+shopt -s inherit_errexit
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 . "$here/wine-bench.sh"
 bench="$1" program="$2" driver="$3"
@@ -26,15 +27,15 @@ fail() {
 
 "$WINE" "$program" >"$log" 2>&1 &
 tool=$!
-"$WINE" "$driver" wait >>"$log" 2>&1 || fail "$(basename "$program") showed no window"
+"$WINE" "$driver" wait >>"$log" 2>&1 || fail "${program##*/} showed no window"
 "$WINE" "$driver" close >>"$log" 2>&1 || fail "could not close its window"
-for _ in $(seq 1 100); do
+for ((i = 0; i < 100; i++)); do
     kill -0 "$tool" 2>/dev/null || break
     sleep 0.1
 done
-kill -0 "$tool" 2>/dev/null && fail "$(basename "$program") still runs 10 s after its window was closed"
+kill -0 "$tool" 2>/dev/null && fail "${program##*/} still runs 10 s after its window was closed"
 rc=0
 wait "$tool" || rc=$?
 tool=""
-[ "$rc" -eq 0 ] || fail "$(basename "$program") ended with $rc"
-echo "   $(basename "$program") started, showed its window and ended when it was closed"
+[ "$rc" -eq 0 ] || fail "${program##*/} ended with $rc"
+echo "   ${program##*/} started, showed its window and ended when it was closed"
