@@ -37,6 +37,8 @@ BEGIN_MESSAGE_MAP(CKAVRODisplayLimitSwitchesDlg, CDialogEx)
     ON_MESSAGE(WM_PANEL_REFRESH, OnPanelRefresh)
     ON_MESSAGE(WM_CONNECTION_LOST, OnConnectionLost)
     ON_WM_DESTROY()
+    ON_WM_QUERYENDSESSION()
+    ON_WM_ENDSESSION()
 END_MESSAGE_MAP()
 
 CKAVRODisplayLimitSwitchesDlg::CKAVRODisplayLimitSwitchesDlg()

@@ -3,7 +3,7 @@
 //
 // Runs on the user-interface thread. While a connection is up the poll worker
 // shares this object: it reads m_stopPolling, takes m_portLock and then
-// m_stateLock, updates m_switch and posts to the window. Lock order is
+// m_stateLock, updates m_switch and m_reading and posts to the window. Lock order is
 // m_portLock before m_stateLock; the user-interface thread never holds both.
 #pragma once
 
@@ -20,13 +20,15 @@ public:
     ~CKAVRODisplayLimitSwitchesDlg() override;
 
     // The switch flags and their lock, as the protocol code takes them.
-    SwitchState GetSwitchState() { return SwitchState{m_switch, m_stateLock}; }
+    SwitchState GetSwitchState() { return SwitchState{m_switch, m_reading, m_stateLock}; }
 
     // Rebuilds the port list from the Ports devices present and selects
     // the port chosen before, else the first port, else "Refresh...".
     void RefreshPortList();
     // Stops and joins the poll worker, closes the link, clears the switch
-    // state and the serial number, and has the panel repainted.
+    // state and the serial number, and has the panel repainted. The window
+    // stays responsive while the worker is awaited; a call made meanwhile
+    // (by a message handled then) returns at once.
     void Disconnect();
 
     CToolTipCtrl m_toolTip;
@@ -36,11 +38,15 @@ public:
     int m_dpi = 96;
     HICON m_hIcon;
     int m_switch[kSwitchCount];
+    // Whether m_switch holds what the controller said lately; with it.
+    SwitchReading m_reading;
     int m_invertZ = 0;
     CWinThread* m_pPollThread = nullptr;
     // Stop request to the poll worker, written here and read there.
     std::atomic<int> m_stopPolling{0};
     int m_connected = 0;
+    // True while Disconnect awaits the worker.
+    bool m_disconnecting = false;
     CCriticalSection m_stateLock;
     CCriticalSection m_portLock;
     CComboBox m_portCombo;
@@ -63,10 +69,16 @@ protected:
     LRESULT OnPanelRefresh(WPARAM wParam, LPARAM lParam);
     LRESULT OnConnectionLost(WPARAM wParam, LPARAM lParam);
     void OnDestroy();
+    BOOL OnQueryEndSession();
+    void OnEndSession(BOOL bEnding);
 
     // Closes the link and ends what a connection holds with it; the caller
     // holds m_portLock.
     void CloseLink();
+    // Waits for the worker to end while the window keeps handling its
+    // messages, cancelling the worker's pending I/O on the port whenever it
+    // has not ended for a while.
+    void WaitForWorker();
 
     // The panel composed off screen by replaying the panel model's
     // primitives, then copied to pDC in one go.

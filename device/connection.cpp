@@ -9,7 +9,18 @@
 #include "serial/com_link.h"
 #include "serial/port_names.h"
 
+namespace {
+
+// A worker that has not ended this long after being told to stop is stuck in
+// a serial call: its cycle takes at most a reply wait (2 s), the end of a
+// line (0.2 s) and a 100 ms pause.
+constexpr DWORD kWorkerStopMs = 3000;
+
+}  // namespace
+
 void CKAVRODisplayLimitSwitchesDlg::OnConnectClicked() {
+    if (m_disconnecting)
+        return;  // a click while the worker is awaited
     if (m_connected != 0) {
         Disconnect();
         return;
@@ -69,16 +80,17 @@ void CKAVRODisplayLimitSwitchesDlg::OnConnectClicked() {
     m_pPollThread->m_bAutoDelete = FALSE;
     m_connected = 1;
     m_connectButton.SetWindowText(L"Disconnect");
-    // Shows the connected colours at once: the worker repaints only when a
-    // flag changes, and with every switch clear none would.
-    PostMessage(WM_PANEL_REFRESH, 0, 0);
+    // The panel stays grey until the worker has read a reply it can trust.
 }
 
 void CKAVRODisplayLimitSwitchesDlg::Disconnect() {
+    if (m_disconnecting)
+        return;
+    m_disconnecting = true;
     if (m_pPollThread) {
         m_stopPolling = 1;
         // No lock is held here: the worker needs m_portLock to finish its cycle.
-        ::WaitForSingleObject(m_pPollThread->m_hThread, INFINITE);
+        WaitForWorker();
         delete m_pPollThread;
         m_pPollThread = nullptr;
         m_stopPolling = 0;
@@ -95,8 +107,40 @@ void CKAVRODisplayLimitSwitchesDlg::Disconnect() {
         CSingleLock stateLock(&m_stateLock, true);
         for (int& flag : m_switch)
             flag = 0;
+        m_reading = SwitchReading{};
     }
     PostMessage(WM_PANEL_REFRESH, 0, 0);
+    m_disconnecting = false;
+}
+
+void CKAVRODisplayLimitSwitchesDlg::WaitForWorker() {
+    const HANDLE worker = m_pPollThread->m_hThread;
+    ULONGLONG cancelAt = ::GetTickCount64() + kWorkerStopMs;
+    for (;;) {
+        const ULONGLONG now = ::GetTickCount64();
+        if (now >= cancelAt) {
+            // A driver that never completes a read (an adapter pulled in the
+            // middle of one) would hold the worker, and this window, for good.
+            theComLink.CancelPendingIo();
+            cancelAt = now + kWorkerStopMs;
+        }
+        const DWORD woke = ::MsgWaitForMultipleObjects(1, &worker, FALSE, static_cast<DWORD>(cancelAt - now),
+                                                       QS_ALLINPUT);
+        if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED)
+            return;
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                // For the loop outside, once the worker has ended.
+                ::PostQuitMessage(static_cast<int>(msg.wParam));
+                break;
+            }
+            if (!PreTranslateMessage(&msg)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageW(&msg);
+            }
+        }
+    }
 }
 
 void CKAVRODisplayLimitSwitchesDlg::CloseLink() {
@@ -106,7 +150,8 @@ void CKAVRODisplayLimitSwitchesDlg::CloseLink() {
 }
 
 LRESULT CKAVRODisplayLimitSwitchesDlg::OnConnectionLost(WPARAM, LPARAM) {
-    if (m_connected != 0) {
+    // While a disconnect awaits the worker, the connection is as good as down.
+    if (m_connected != 0 && !m_disconnecting) {
         Disconnect();
         AfxMessageBox(L"Connection lost: no response from device.", MB_OK | MB_ICONEXCLAMATION);
     }
@@ -117,5 +162,14 @@ void CKAVRODisplayLimitSwitchesDlg::OnDestroy() {
     // Closing the window ends a running connection the way Disconnect does:
     // the worker uses this object and its locks until it has been joined.
     if (m_pPollThread || m_connected != 0)
+        Disconnect();
+}
+
+BOOL CKAVRODisplayLimitSwitchesDlg::OnQueryEndSession() { return TRUE; }
+
+void CKAVRODisplayLimitSwitchesDlg::OnEndSession(BOOL bEnding) {
+    // Windows ends the process soon after this returns: the connection is
+    // ended here, as the button ends it, and no box waits for anyone.
+    if (bEnding && (m_pPollThread || m_connected != 0))
         Disconnect();
 }

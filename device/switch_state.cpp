@@ -19,7 +19,7 @@ std::string CleanReply(const char* line) {
 
 }  // namespace
 
-bool ParseSwitchStatus(SwitchState state, char* line, int count) {
+bool ParseSwitchStatus(SwitchState state, char* line, int count, unsigned long long nowMs) {
     if (count < 0)
         count = 0;
     if (count > 99)
@@ -31,8 +31,8 @@ bool ParseSwitchStatus(SwitchState state, char* line, int count) {
         return false;
 
     const size_t n = cleaned.size() < kSwitchCount ? cleaned.size() : kSwitchCount;
-    bool changed = false;
     CSingleLock lock(&state.m_stateLock, true);
+    bool changed = !state.m_reading.current;
     for (size_t i = 0; i < kSwitchCount; ++i) {
         const int value = (i < n && cleaned[i] == '1') ? 1 : 0;
         if (state.m_switch[i] != value) {
@@ -40,5 +40,14 @@ bool ParseSwitchStatus(SwitchState state, char* line, int count) {
             changed = true;
         }
     }
+    state.m_reading = {true, nowMs};
     return changed;
+}
+
+bool ExpireSwitchStatus(SwitchState state, unsigned long long nowMs) {
+    CSingleLock lock(&state.m_stateLock, true);
+    if (!state.m_reading.current || nowMs - state.m_reading.readAtMs < kStatusStaleMs)
+        return false;
+    state.m_reading.current = false;
+    return true;
 }

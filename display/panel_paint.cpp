@@ -42,7 +42,9 @@ void CKAVRODisplayLimitSwitchesDlg::DrawSwitchPanel(CDC* pDC) {
         // most that, and one paint shows one consistent set of flags.
         CSingleLock stateLock(&m_stateLock, true);
         PanelSnapshot snapshot = {};
-        snapshot.connected = m_connected == 1;
+        // Colours only for flags read lately: nothing is claimed of switches
+        // no reply could tell.
+        snapshot.connected = m_connected == 1 && m_reading.current;
         for (int i = 0; i < 6; ++i)
             snapshot.flags[i] = m_switch[i];
         snapshot.invertZ = m_invertZ;

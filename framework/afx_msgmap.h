@@ -15,6 +15,8 @@ enum AfxSig : UINT {
     AfxSig_v_u_l,  // void (UINT, LPARAM)          WM_SYSCOMMAND
     AfxSig_h_v,    // HCURSOR ()                   WM_QUERYDRAGICON
     AfxSig_l_w_l,  // LRESULT (WPARAM, LPARAM)     private messages
+    AfxSig_b_v,    // BOOL ()                      WM_QUERYENDSESSION
+    AfxSig_v_b,    // void (BOOL)                  WM_ENDSESSION
 };
 
 // A handler of any of the signatures above; the member that was set is the
@@ -25,11 +27,15 @@ union AFX_PMSG {
     constexpr AFX_PMSG(void (CWnd::*pfn)(UINT, LPARAM)) : pfn_v_u_l(pfn) {}
     constexpr AFX_PMSG(HCURSOR (CWnd::*pfn)()) : pfn_h_v(pfn) {}
     constexpr AFX_PMSG(LRESULT (CWnd::*pfn)(WPARAM, LPARAM)) : pfn_l_w_l(pfn) {}
+    constexpr AFX_PMSG(BOOL (CWnd::*pfn)()) : pfn_b_v(pfn) {}
+    constexpr AFX_PMSG(void (CWnd::*pfn)(BOOL)) : pfn_v_b(pfn) {}
 
     void (CWnd::*pfn_v_v)();
     void (CWnd::*pfn_v_u_l)(UINT, LPARAM);
     HCURSOR (CWnd::*pfn_h_v)();
     LRESULT (CWnd::*pfn_l_w_l)(WPARAM, LPARAM);
+    BOOL (CWnd::*pfn_b_v)();
+    void (CWnd::*pfn_v_b)(BOOL);
 };
 
 struct AFX_MSGMAP_ENTRY {
@@ -79,3 +85,6 @@ protected:                                             \
 #define ON_MESSAGE(message, fn) \
     {(message), 0, 0, AfxSig_l_w_l, AFX_HANDLER(LRESULT (CWnd::*)(WPARAM, LPARAM), fn)},
 #define ON_WM_DESTROY() {WM_DESTROY, 0, 0, AfxSig_v_v, AFX_HANDLER(void (CWnd::*)(), OnDestroy)},
+#define ON_WM_QUERYENDSESSION() \
+    {WM_QUERYENDSESSION, 0, 0, AfxSig_b_v, AFX_HANDLER(BOOL (CWnd::*)(), OnQueryEndSession)},
+#define ON_WM_ENDSESSION() {WM_ENDSESSION, 0, 0, AfxSig_v_b, AFX_HANDLER(void (CWnd::*)(BOOL), OnEndSession)},

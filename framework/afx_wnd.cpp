@@ -62,6 +62,12 @@ bool CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
     case AfxSig_l_w_l:
         result = (this->*entry->pfn.pfn_l_w_l)(wParam, lParam);
         break;
+    case AfxSig_b_v:
+        result = (this->*entry->pfn.pfn_b_v)();
+        break;
+    case AfxSig_v_b:
+        (this->*entry->pfn.pfn_v_b)(static_cast<BOOL>(wParam));
+        break;
     default:
         break;
     }

@@ -190,6 +190,11 @@ int CComLink::ReadLine(char* buffer) {
     return n;
 }
 
+void CComLink::CancelPendingIo() {
+    if (m_opened && m_hPort)
+        ::CancelIoEx(m_hPort, nullptr);
+}
+
 void CComLink::DiscardInput() {
     if (m_opened && m_hPort)
         ::PurgeComm(m_hPort, PURGE_RXCLEAR);

@@ -47,6 +47,10 @@ public:
     int ReadLine(char* buffer);
     // True when open and at least one byte waits in the input queue.
     bool InputWaiting();
+    // Cancels the port's pending reads and writes, whoever issued them: they
+    // end at once as failed. The one call that may come from another thread
+    // than the one using the link.
+    void CancelPendingIo();
     // Drops whatever waits in the input queue (unasked lines, the rest of an
     // over-long or late answer), so that the next line read answers the next
     // request. Does nothing on a closed link.

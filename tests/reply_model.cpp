@@ -37,7 +37,9 @@ std::vector<std::string> LinesAsPolled(const std::string& wire) {
     return lines;
 }
 
-Flags ExpectedFlags(const std::string& line, const Flags& before) {
+namespace {
+
+std::string Cleaned(const std::string& line) {
     std::string cleaned;
     for (char c : line.substr(0, line.find('\0'))) {
         const unsigned char b = static_cast<unsigned char>(c);
@@ -45,6 +47,15 @@ Flags ExpectedFlags(const std::string& line, const Flags& before) {
         if (!whiteSpace && b >= 32)
             cleaned.push_back(c);
     }
+    return cleaned;
+}
+
+}  // namespace
+
+bool Readable(const std::string& line) { return Cleaned(line).size() >= 6; }
+
+Flags ExpectedFlags(const std::string& line, const Flags& before) {
+    const std::string cleaned = Cleaned(line);
     if (cleaned.size() < 6)
         return before;
     Flags after{};
@@ -60,7 +71,7 @@ std::string ExpectedFlags(const std::string& line, const std::string& before) {
     return Text(ExpectedFlags(line, flags));
 }
 
-std::string CheckParse(const std::string& line, unsigned char fill, bool terminated, Flags& flags) {
+std::string CheckParse(const std::string& line, unsigned char fill, bool terminated, Flags& flags, bool& current) {
     const std::unique_ptr<char[]> buffer(new char[kBufferBytes]);
     const std::unique_ptr<int[][kSwitchCount]> state(new int[1][kSwitchCount]());
     std::memset(buffer.get(), fill, kBufferBytes);
@@ -72,22 +83,28 @@ std::string CheckParse(const std::string& line, unsigned char fill, bool termina
     std::memcpy(state[0], flags.data(), sizeof state[0]);
 
     CCriticalSection lock;
-    const bool reported = ParseSwitchStatus(SwitchState{state[0], lock}, buffer.get(), static_cast<int>(line.size()));
+    SwitchReading reading = {current, 7};
+    const bool reported = ParseSwitchStatus(SwitchState{state[0], reading, lock}, buffer.get(),
+                                            static_cast<int>(line.size()), 1234);
     const Flags before = flags, expected = ExpectedFlags(line, before);
+    const bool wasCurrent = current, readable = Readable(line);
     std::memcpy(flags.data(), state[0], sizeof state[0]);
+    current = reading.current;
 
     std::string failed;
     if (flags != expected)
         failed += "flags " + Text(flags) + ", the rules give " + Text(expected) + "; ";
-    if (reported != (flags != before))
-        failed += reported ? "a change reported, none happened; " : "a change not reported; ";
+    if (reading.current != (wasCurrent || readable) || reading.readAtMs != (readable ? 1234u : 7u))
+        failed += "the flags' reading not renewed exactly by a readable line; ";
+    if (reported != (flags != before || (readable && !wasCurrent)))
+        failed += reported ? "a repaint asked for, nothing changed; " : "a change not reported; ";
     if (std::string(buffer.get(), kBufferBytes) != laid)
         failed += "the buffer holds other bytes than the line and its NUL; ";
     if (failed.empty())
         return failed;
     return failed + "line " + Hex(line) + " (" + std::to_string(line.size()) + " bytes" +
            (terminated ? "" : ", not terminated") + ") over bytes " + Hex(std::string(1, static_cast<char>(fill))) +
-           ", flags before " + Text(before);
+           ", flags before " + Text(before) + (wasCurrent ? " (current)" : " (not current)");
 }
 
 std::string Hex(const std::string& bytes) {

@@ -21,13 +21,17 @@ std::vector<std::string> LinesAsPolled(const std::string& wire);
 Flags ExpectedFlags(const std::string& line, const Flags& before);
 // The same on flags written as text, '0'/'1' each.
 std::string ExpectedFlags(const std::string& line, const std::string& before);
+// Whether the line can be read at all: six bytes or more after cleaning.
+bool Readable(const std::string& line);
 
 // Runs ParseSwitchStatus on `line` as the poll worker does, in a heap buffer
 // of exactly 100 bytes holding `fill` beneath the line, NUL-terminated or
 // not, with the flags on the heap too, so that AddressSanitizer sees any
-// access outside them. Holds the result to the model: the flags, a change
-// reported exactly when one happened, the line terminated at its count and
-// no other byte written. Returns "" when all holds, else what failed.
-std::string CheckParse(const std::string& line, unsigned char fill, bool terminated, Flags& flags);
+// access outside them; `current` says whether the flags were read lately.
+// Holds the result to the model: the flags, current after a readable line,
+// a repaint asked for exactly when a flag changed or the flags became
+// current, the line terminated at its count and no other byte written.
+// Returns "" when all holds, else what failed.
+std::string CheckParse(const std::string& line, unsigned char fill, bool terminated, Flags& flags, bool& current);
 
 std::string Hex(const std::string& bytes);

@@ -44,7 +44,8 @@ TEST(ReplyRules, TheirOwnExamples) {
         Flags flags{};
         for (size_t i = 0; i < flags.size(); ++i)
             flags[i] = e.before[i] == '1';
-        EXPECT_EQ("", CheckParse(e.line, '1', true, flags));
+        bool current = true;
+        EXPECT_EQ("", CheckParse(e.line, '1', true, flags, current));
         EXPECT_EQ(e.after, ExpectedFlags(e.line, std::string(e.before))) << Hex(e.line);
     }
 }
@@ -113,11 +114,12 @@ TEST(ReplyRules, EveryLengthAndByteThenRandomReplies) {
         Flags flags{};
         for (int& f : flags)
             f = static_cast<int>(rng() % 2);
+        bool current = rng() % 2;
         const unsigned char fill = rng() % 2 ? '1' : static_cast<unsigned char>(rng());
         const bool terminated = rng() % 8 != 0;
         for (const std::string& line : LinesAsPolled(wire)) {
             ++parses;
-            const std::string failed = CheckParse(line, fill, terminated, flags);
+            const std::string failed = CheckParse(line, fill, terminated, flags, current);
             if (!failed.empty()) {
                 ADD_FAILURE() << failed << "; on the wire " << Hex(wire) << " (seed " << seed << ")";
                 return false;
@@ -140,13 +142,33 @@ TEST(ReplyRules, EveryLengthAndByteThenRandomReplies) {
                 seed, parses, seconds);
 }
 
+// The flags are current from a readable reply for the reply wait, renewed
+// only by another readable one.
+TEST(ReplyRules, FlagsStayCurrentForTheReplyWait) {
+    int flags[kSwitchCount] = {};
+    SwitchReading reading;
+    CCriticalSection lock;
+    const SwitchState state{flags, reading, lock};
+    char all[100] = "00000000";
+    EXPECT_TRUE(ParseSwitchStatus(state, all, 8, 1000)) << "all clear, first read: the panel turns red";
+    char noise[100] = "\x13\x11";
+    EXPECT_FALSE(ParseSwitchStatus(state, noise, 2, 2000));
+    EXPECT_FALSE(ExpireSwitchStatus(state, 1000 + kStatusStaleMs - 1));
+    EXPECT_TRUE(reading.current);
+    EXPECT_TRUE(ExpireSwitchStatus(state, 1000 + kStatusStaleMs));
+    EXPECT_FALSE(reading.current);
+    EXPECT_FALSE(ExpireSwitchStatus(state, 9000)) << "once";
+    EXPECT_TRUE(ParseSwitchStatus(state, all, 8, 9000)) << "read again: the panel shows the flags again";
+}
+
 TEST(ReplyRules, AReaderHoldingTheLockSeesNoneOrAllOfAReply) {
     int flags[kSwitchCount] = {};
+    SwitchReading reading;
     CCriticalSection lock;
     lock.Lock();
     std::thread writer([&] {
         char line[100] = "11111111";
-        ParseSwitchStatus(SwitchState{flags, lock}, line, 8);
+        ParseSwitchStatus(SwitchState{flags, reading, lock}, line, 8, 1);
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     for (int f : flags)

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <functional>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
@@ -78,6 +79,31 @@ int WINAPI FailingConversion(UINT, DWORD, LPCCH, int, LPWSTR, int) {
 uintptr_t __cdecl FailingThreadStart(void*, unsigned, unsigned(__stdcall*)(void*), void*, unsigned, unsigned*) {
     errno = EAGAIN;
     return 0;
+}
+
+BOOL WINAPI PurgeOutOfMemory(HANDLE, DWORD) { throw std::bad_alloc(); }
+
+// A driver that loses the byte asked for and never completes the read, as
+// one whose adapter was pulled in the middle of it: only cancelling ends it.
+const ImportPatch* g_readFile = nullptr;
+BOOL WINAPI NeverEndingRead(HANDLE port, LPVOID buffer, DWORD size, LPDWORD got, LPOVERLAPPED overlapped) {
+    ::PurgeComm(port, PURGE_RXCLEAR);
+    COMMTIMEOUTS none = {};  // no time-out: the read waits for a byte
+    ::SetCommTimeouts(port, &none);
+    return g_readFile->Original<decltype(&::ReadFile)>()(port, buffer, size, got, overlapped);
+}
+
+// Connects, then every read of the port hangs until cancelled.
+void ConnectThenReadsHang(FaultTest& t) {
+    t.Connect("01000000");
+    const ImportPatch hanging("KERNEL32.dll", "ReadFile", reinterpret_cast<void*>(&NeverEndingRead));
+    ASSERT_TRUE(hanging.Active());
+    g_readFile = &hanging;
+    ::Sleep(400);  // longer than a cycle: the worker is in a read now, for good
+    const int polls = t.sim_.Count("swin");
+    ::Sleep(300);
+    EXPECT_EQ(polls, t.sim_.Count("swin")) << "the worker still polls";
+    g_readFile = nullptr;
 }
 
 const Row kRows[] = {
@@ -183,6 +209,40 @@ const Row kRows[] = {
          t.ExpectFollows(std::string("01010000\x13", 9));
      },
      kFollows},
+    {"UnreadableRepliesShowNothing",
+     [](FaultTest& t) {
+         ASSERT_TRUE(t.sim_.SetSwitches("ERR"));
+         t.Click();
+         ASSERT_TRUE(WaitUntil([&] { return t.Connected() == 1; }, 8000));
+         for (int i = 0; i < 6; ++i) {  // 3 s of answers no rule can read
+             t.Polls(5);
+             EXPECT_TRUE(t.PanelBecomes({false, ""}, 0)) << "grey while nothing was read";
+         }
+         EXPECT_EQ(L"Disconnect", t.Text(IDC_CONNECT));
+         EXPECT_EQ(t.SerialShown(), t.Text(IDC_SERIAL_NUMBER));
+     },
+     kFollows},
+    {"ReadableThenUnreadableThenReadable",
+     [](FaultTest& t) {
+         t.Connect("10100000");
+         const ULONGLONG start = ::GetTickCount64();
+         ASSERT_TRUE(t.sim_.SetSwitches("\x13\x11"));  // two bytes of line noise
+         ASSERT_TRUE(t.PanelBecomes({false, ""}, 5000)) << "the last state stays, as if current";
+         EXPECT_GE(MsSince(start), 1900) << "grey once nothing could be read for the reply wait";
+         EXPECT_EQ(1, t.Connected());
+     },
+     kFollows},
+    {"FirstAnswerLateShowsNothingMeanwhile",
+     [](FaultTest& t) {
+         ASSERT_TRUE(t.sim_.SetDelay(1500));
+         t.Click();
+         ASSERT_TRUE(WaitUntil([&] { return t.Connected() == 1; }, 8000));
+         const ULONGLONG start = ::GetTickCount64();
+         EXPECT_TRUE(t.PanelBecomes({false, ""}, 0)) << "no all-clear before the first answer";
+         ASSERT_TRUE(t.PanelBecomes({true, "00000000"}, 4000));
+         EXPECT_GE(MsSince(start), 1300);
+     },
+     kFollows},
     {"EmptySerialNumberStillConnects", [](FaultTest& t) { t.SetSerial(""), t.Connect(); }, kFollows},
     {"SerialNumberShownAsReceived", [](FaultTest& t) { t.SetSerial(" SN 0042 \xe9"), t.Connect(); }, kFollows},
     {"SwapZWhileConnected",
@@ -243,6 +303,42 @@ const Row kRows[] = {
          t.Click();
          // The worker still reports the silence, to a connection already down.
          ASSERT_TRUE(WaitUntil([&] { return t.dlg_->m_connectionLosts == 1; }, 8000));
+     },
+     {End::Idle}},
+    {"WorkerThatRunsOutOfMemory",
+     [](FaultTest& t) {
+         t.Connect("10000000");
+         const ImportPatch throwing("KERNEL32.dll", "PurgeComm", reinterpret_cast<void*>(&PurgeOutOfMemory));
+         ASSERT_TRUE(throwing.Active());
+         t.WaitBox(8000);
+     },
+     IdleWith(kConnectionLostBox, 0, 2000)},
+    {"DriverThatNeverCompletesARead",
+     [](FaultTest& t) {
+         ConnectThenReadsHang(t);
+         const ULONGLONG start = ::GetTickCount64();
+         t.Click();
+         ::Sleep(1000);
+         const ULONGLONG asked = ::GetTickCount64();
+         EXPECT_EQ(1, t.Connected());
+         EXPECT_LT(MsSince(asked), 500) << "the window answers while the worker is awaited";
+         ASSERT_TRUE(WaitUntil([&] { return t.Connected() == 0; }, 10000));
+         EXPECT_GE(MsSince(start), 2500) << "the read was cancelled, not completed";
+     },
+     {End::Idle}},
+    {"LogOffWhileConnected",
+     [](FaultTest& t) {
+         t.Connect("11000000");
+         DWORD_PTR answer = 0;
+         ASSERT_TRUE(::SendMessageTimeoutW(t.main_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000,
+                                           &answer));
+         EXPECT_EQ(static_cast<DWORD_PTR>(TRUE), answer) << "the session may end";
+         ASSERT_TRUE(::SendMessageTimeoutW(t.main_, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000,
+                                           &answer));
+         // Windows ends the process soon after: all is done by now.
+         EXPECT_FALSE(t.sim_.Opened()) << "port still open";
+         EXPECT_EQ(0, ToolTest::TimerPeriodsHeld());
+         EXPECT_EQ(0, t.Connected());
      },
      {End::Idle}},
     {"DisconnectEndsTheConnectionAtOnce",
@@ -329,6 +425,7 @@ const Row kRows[] = {
     {"WindowClosedWhileConnected", [](FaultTest& t) { t.Connect("11000000"); }, {End::Closed, nullptr, 0, 5000}},
     {"WindowClosedWhileAReplyWaitRunsOut", [](FaultTest& t) { ConnectThenSilent(t), t.Polls(1); },
      {End::Closed, nullptr, 0, 8000}},
+    {"WindowClosedOverAReadThatNeverCompletes", ConnectThenReadsHang, {End::Closed, nullptr, 0, 8000}},
     {"WindowClosedWhileAMessageBoxIsUp",
      [](FaultTest& t) {
          ConnectThenSilent(t);

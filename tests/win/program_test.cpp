@@ -234,6 +234,49 @@ void ExpectFramesAndLabels(HWND main, int dpi) {
     }
 }
 
+// The width of text in a font of this face and height, as this process
+// draws it.
+int TextWidth(const std::wstring& text, const wchar_t* face, int height, int weight = FW_NORMAL) {
+    const HFONT font = ::CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, face);
+    const HDC dc = ::GetDC(nullptr);
+    const HGDIOBJ previous = ::SelectObject(dc, font);
+    SIZE size = {};
+    ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    ::SelectObject(dc, previous);
+    ::ReleaseDC(nullptr, dc);
+    ::DeleteObject(font);
+    return size.cx;
+}
+
+// Every text of the About box whole at this scale: each line in the dialog
+// font within its control, the caption in the caption font within its bar
+// beside the close button. The fonts are made here at the box's scale.
+void ExpectAboutTextsWhole(HWND about, int dpi) {
+    int lines = 0;
+    for (HWND child = ::GetWindow(about, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (ClassOf(child) != L"Static" || (::GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+            continue;
+        RECT r;
+        ::GetClientRect(child, &r);
+        const std::wstring text = WindowText(child);
+        EXPECT_LE(TextWidth(text, L"MS Shell Dlg", -::MulDiv(8, dpi, 72)), r.right)
+            << std::string(text.begin(), text.end()) << " cut";
+        ++lines;
+    }
+    EXPECT_EQ(2, lines);
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof(metrics);
+    ASSERT_TRUE(::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0));
+    RECT client;
+    ::GetClientRect(about, &client);
+    const int room = client.right - ScalePixels(::GetSystemMetrics(SM_CYCAPTION), dpi) - 1;
+    EXPECT_LE(TextWidth(kAboutCaption, metrics.lfCaptionFont.lfFaceName, ScalePixels(metrics.lfCaptionFont.lfHeight, dpi),
+                        metrics.lfCaptionFont.lfWeight),
+              room)
+        << "the About box's caption cut";
+}
+
 TEST_P(ProgramTest, RunsAtItsScaleAndEndsWhileConnected) {
     const ProgramRow& row = GetParam();
     ASSERT_NO_FATAL_FAILURE(Start(row));
@@ -256,6 +299,7 @@ TEST_P(ProgramTest, RunsAtItsScaleAndEndsWhileConnected) {
     ASSERT_TRUE(WaitUntil([&] { return (about = FindProcessDialog(process_.dwProcessId, kAboutCaption)); }, 10000));
     EXPECT_EQ(main_, ::GetWindow(about, GW_OWNER));
     EXPECT_FALSE(::IsWindowEnabled(main_));
+    ExpectAboutTextsWhole(about, row.dpi);
     ::PostMessageW(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(about, IDOK)));
     EXPECT_TRUE(WaitUntil([this] { return ::IsWindowEnabled(main_) != FALSE; }, 10000));
 
