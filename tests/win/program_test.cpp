@@ -150,6 +150,13 @@ protected:
             << "no main window";
     }
     HWND Control(int id) const { return ::GetDlgItem(main_, id); }
+    // Waits until the panel on the screen shows e; returns the last
+    // difference seen, empty when it does.
+    std::string PanelBecomes(const PanelExpectation& e, int dpi) {
+        std::string diff;
+        WaitUntil([&] { return (diff = PanelDifferences(PixelCapture::OfScreen(main_), e, dpi)).empty(); }, 5000);
+        return diff;
+    }
     // Ends with the window closed, the port closed and exit code 0.
     void ExpectExit() {
         EXPECT_TRUE(sim_.WaitOpened(false, 15000)) << "port left open";
@@ -281,16 +288,13 @@ TEST_P(ProgramTest, RunsAtItsScaleAndEndsWhileConnected) {
     const ProgramRow& row = GetParam();
     ASSERT_NO_FATAL_FAILURE(Start(row));
     EXPECT_EQ(L"COM18", WindowText(Control(IDC_PORT_COMBO))) << "the registered port is chosen";
-    EXPECT_EQ("", PanelDifferences(PixelCapture::OfScreen(main_), {false, ""}, row.dpi)) << "grey before connecting";
+    EXPECT_EQ("", PanelBecomes({false, ""}, row.dpi)) << "grey before connecting";
     ExpectLayout(main_, row.dpi);
 
     ::PostMessageW(Control(IDC_CONNECT), BM_CLICK, 0, 0);
     ASSERT_TRUE(WaitUntil([this] { return WindowText(Control(IDC_CONNECT)) == L"Disconnect"; }, 10000));
     EXPECT_EQ(L"SN-1818", WindowText(Control(IDC_SERIAL_NUMBER)));
-    std::string diff;
-    WaitUntil([&] { return (diff = PanelDifferences(PixelCapture::OfScreen(main_), {true, "10100100"}, row.dpi)).empty(); },
-              5000);
-    EXPECT_EQ("", diff);
+    EXPECT_EQ("", PanelBecomes({true, "10100100"}, row.dpi));
     ExpectFramesAndLabels(main_, row.dpi);
 
     // The About box, owned by the main window, which waits for it.
