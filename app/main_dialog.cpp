@@ -32,6 +32,7 @@ BEGIN_MESSAGE_MAP(CKAVRODisplayLimitSwitchesDlg, CDialogEx)
     ON_WM_PAINT()
     ON_WM_QUERYDRAGICON()
     ON_CBN_SELCHANGE(IDC_PORT_COMBO, OnPortSelChange)
+    ON_CBN_CLOSEUP(IDC_PORT_COMBO, OnPortCloseUp)
     ON_BN_CLICKED(IDC_CONNECT, OnConnectClicked)
     ON_BN_CLICKED(IDC_INVERT_Z, OnInvertZClicked)
     ON_MESSAGE(WM_PANEL_REFRESH, OnPanelRefresh)
@@ -39,6 +40,8 @@ BEGIN_MESSAGE_MAP(CKAVRODisplayLimitSwitchesDlg, CDialogEx)
     ON_WM_DESTROY()
     ON_WM_QUERYENDSESSION()
     ON_WM_ENDSESSION()
+    ON_WM_DEVICECHANGE()
+    ON_WM_TIMER()
 END_MESSAGE_MAP()
 
 CKAVRODisplayLimitSwitchesDlg::CKAVRODisplayLimitSwitchesDlg()
@@ -100,6 +103,11 @@ BOOL CKAVRODisplayLimitSwitchesDlg::OnInitDialog() {
         ::MoveWindow(checkBox, px(kCheckBoxLeft), px(kCheckBoxTop), w, px(kCheckBoxHeight), TRUE);
         if (m_toolTip.Create(this, 0)) {
             m_toolTip.AddTool(checkBox, L"Invert Z axis (E0 = top)", nullptr, 0);
+            // The list and its field: the pointer is over one or the other.
+            // RefreshPortList gives them their text.
+            m_toolTip.AddTool(&m_portCombo, L"", nullptr, 0);
+            if (const HWND edit = ::GetWindow(m_portCombo.m_hWnd, GW_CHILD))
+                m_toolTip.AddTool(edit, L"", nullptr, 0);
             m_toolTip.Activate(TRUE);
         }
     }

@@ -8,6 +8,8 @@
 #pragma once
 
 #include <atomic>
+#include <map>
+#include <string>
 
 #include "device/switch_state.h"
 #include "device/timer_resolution.h"
@@ -25,12 +27,16 @@ public:
     // Rebuilds the port list from the Ports devices present and selects
     // the port chosen before, else the first port, else "Refresh...".
     void RefreshPortList();
+    // The refill when devices came or went: as RefreshPortList, keeping
+    // what the user typed into the list's field.
+    void RefillForDevices();
     // Stops and joins the poll worker, closes the link, clears the switch
     // state and the serial number, and has the panel repainted. The window
     // stays responsive while the worker is awaited; a call made meanwhile
     // (by a message handled then) returns at once.
     void Disconnect();
 
+    // Tool tips of the check box and of the port list.
     CToolTipCtrl m_toolTip;
     CFont m_labelFont;
     // The system's dots per inch, read once at initialisation: the scale of
@@ -52,6 +58,10 @@ public:
     CComboBox m_portCombo;
     CButton m_connectButton;
     CEdit m_serialEdit;
+    // What the port list's tool tip says of each port listed, by name.
+    std::map<std::wstring, std::wstring> m_portDescriptions;
+    // Devices changed while the list was dropped down: refill when it closes.
+    bool m_refillWhenClosed = false;
     // 1 ms timer resolution from the handshake until the link is closed.
     CTimerResolution m_timerResolution;
 
@@ -71,6 +81,11 @@ protected:
     void OnDestroy();
     BOOL OnQueryEndSession();
     void OnEndSession(BOOL bEnding);
+    BOOL OnDeviceChange(UINT nEventType, DWORD_PTR dwData);
+    void OnTimer(UINT_PTR nIDEvent);
+    void OnPortCloseUp();
+    // The port list's tool tip for the entry chosen now.
+    void ShowPortTip();
 
     // Closes the link and ends what a connection holds with it; the caller
     // holds m_portLock.

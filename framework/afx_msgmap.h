@@ -17,6 +17,8 @@ enum AfxSig : UINT {
     AfxSig_l_w_l,  // LRESULT (WPARAM, LPARAM)     private messages
     AfxSig_b_v,    // BOOL ()                      WM_QUERYENDSESSION
     AfxSig_v_b,    // void (BOOL)                  WM_ENDSESSION
+    AfxSig_v_up,   // void (UINT_PTR)              WM_TIMER
+    AfxSig_b_u_up, // BOOL (UINT, DWORD_PTR)       WM_DEVICECHANGE
 };
 
 // A handler of any of the signatures above; the member that was set is the
@@ -29,6 +31,8 @@ union AFX_PMSG {
     constexpr AFX_PMSG(LRESULT (CWnd::*pfn)(WPARAM, LPARAM)) : pfn_l_w_l(pfn) {}
     constexpr AFX_PMSG(BOOL (CWnd::*pfn)()) : pfn_b_v(pfn) {}
     constexpr AFX_PMSG(void (CWnd::*pfn)(BOOL)) : pfn_v_b(pfn) {}
+    constexpr AFX_PMSG(void (CWnd::*pfn)(UINT_PTR)) : pfn_v_up(pfn) {}
+    constexpr AFX_PMSG(BOOL (CWnd::*pfn)(UINT, DWORD_PTR)) : pfn_b_u_up(pfn) {}
 
     void (CWnd::*pfn_v_v)();
     void (CWnd::*pfn_v_u_l)(UINT, LPARAM);
@@ -36,6 +40,8 @@ union AFX_PMSG {
     LRESULT (CWnd::*pfn_l_w_l)(WPARAM, LPARAM);
     BOOL (CWnd::*pfn_b_v)();
     void (CWnd::*pfn_v_b)(BOOL);
+    void (CWnd::*pfn_v_up)(UINT_PTR);
+    BOOL (CWnd::*pfn_b_u_up)(UINT, DWORD_PTR);
 };
 
 struct AFX_MSGMAP_ENTRY {
@@ -80,6 +86,8 @@ protected:                                             \
     {WM_QUERYDRAGICON, 0, 0, AfxSig_h_v, AFX_HANDLER(HCURSOR (CWnd::*)(), OnQueryDragIcon)},
 #define ON_CBN_SELCHANGE(id, fn) \
     {WM_COMMAND, CBN_SELCHANGE, (id), AfxSig_v_v, AFX_HANDLER(void (CWnd::*)(), fn)},
+#define ON_CBN_CLOSEUP(id, fn) \
+    {WM_COMMAND, CBN_CLOSEUP, (id), AfxSig_v_v, AFX_HANDLER(void (CWnd::*)(), fn)},
 #define ON_BN_CLICKED(id, fn) \
     {WM_COMMAND, BN_CLICKED, (id), AfxSig_v_v, AFX_HANDLER(void (CWnd::*)(), fn)},
 #define ON_MESSAGE(message, fn) \
@@ -88,3 +96,6 @@ protected:                                             \
 #define ON_WM_QUERYENDSESSION() \
     {WM_QUERYENDSESSION, 0, 0, AfxSig_b_v, AFX_HANDLER(BOOL (CWnd::*)(), OnQueryEndSession)},
 #define ON_WM_ENDSESSION() {WM_ENDSESSION, 0, 0, AfxSig_v_b, AFX_HANDLER(void (CWnd::*)(BOOL), OnEndSession)},
+#define ON_WM_TIMER() {WM_TIMER, 0, 0, AfxSig_v_up, AFX_HANDLER(void (CWnd::*)(UINT_PTR), OnTimer)},
+#define ON_WM_DEVICECHANGE() \
+    {WM_DEVICECHANGE, 0, 0, AfxSig_b_u_up, AFX_HANDLER(BOOL (CWnd::*)(UINT, DWORD_PTR), OnDeviceChange)},

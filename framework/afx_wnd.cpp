@@ -68,6 +68,12 @@ bool CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
     case AfxSig_v_b:
         (this->*entry->pfn.pfn_v_b)(static_cast<BOOL>(wParam));
         break;
+    case AfxSig_v_up:
+        (this->*entry->pfn.pfn_v_up)(static_cast<UINT_PTR>(wParam));
+        break;
+    case AfxSig_b_u_up:
+        result = (this->*entry->pfn.pfn_b_u_up)(static_cast<UINT>(wParam), static_cast<DWORD_PTR>(lParam));
+        break;
     default:
         break;
     }
@@ -106,20 +112,39 @@ BOOL CToolTipCtrl::AddTool(CWnd* pWnd, const wchar_t* text, const RECT* rect, UI
     return AddTool(pWnd ? pWnd->m_hWnd : nullptr, text, rect, nIDTool);
 }
 
-BOOL CToolTipCtrl::AddTool(HWND hWnd, const wchar_t* text, const RECT* rect, UINT_PTR nIDTool) {
+namespace {
+
+// The description of a tool that is a window of its own: its parent gets
+// the notifications.
+TTTOOLINFOW WindowTool(HWND hWnd, const wchar_t* text) {
     TTTOOLINFOW ti = {};
     ti.cbSize = sizeof(ti);
+    ti.hwnd = ::GetParent(hWnd);
+    ti.uFlags = TTF_IDISHWND;
+    ti.uId = reinterpret_cast<UINT_PTR>(hWnd);
+    ti.hinst = ::GetModuleHandleW(nullptr);
+    ti.lpszText = const_cast<wchar_t*>(text);
+    return ti;
+}
+
+}  // namespace
+
+void CToolTipCtrl::UpdateTipText(const wchar_t* text, HWND hWnd) {
+    TTTOOLINFOW ti = WindowTool(hWnd, text);
+    SendMessage(TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
+}
+
+BOOL CToolTipCtrl::AddTool(HWND hWnd, const wchar_t* text, const RECT* rect, UINT_PTR nIDTool) {
     if (nIDTool == 0) {
-        // The window itself is the tool; its parent receives the notifications.
-        ti.hwnd = ::GetParent(hWnd);
-        ti.uFlags = TTF_IDISHWND;
-        ti.uId = reinterpret_cast<UINT_PTR>(hWnd);
-    } else {
-        ti.hwnd = hWnd;
-        ti.uId = nIDTool;
-        if (rect)
-            ti.rect = *rect;
+        TTTOOLINFOW ti = WindowTool(hWnd, text);
+        return static_cast<BOOL>(SendMessage(TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti)));
     }
+    TTTOOLINFOW ti = {};
+    ti.cbSize = sizeof(ti);
+    ti.hwnd = hWnd;
+    ti.uId = nIDTool;
+    if (rect)
+        ti.rect = *rect;
     ti.hinst = ::GetModuleHandleW(nullptr);
     ti.lpszText = const_cast<wchar_t*>(text);
     return static_cast<BOOL>(SendMessage(TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti)));

@@ -47,6 +47,8 @@ public:
     }
     BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
     HFONT GetFont() const { return reinterpret_cast<HFONT>(SendMessage(WM_GETFONT)); }
+    UINT_PTR SetTimer(UINT_PTR nIDEvent, UINT nElapse) { return ::SetTimer(m_hWnd, nIDEvent, nElapse, nullptr); }
+    BOOL KillTimer(UINT_PTR nIDEvent) { return ::KillTimer(m_hWnd, nIDEvent); }
 
     // The default window processing (DefWindowProc) of the message being
     // handled. For a dialog that is also what the dialog manager does with
@@ -87,6 +89,7 @@ public:
     }
     // Text of entry nIndex; an empty string when there is no such entry.
     void GetLBText(int nIndex, CString& rString) const;
+    BOOL GetDroppedState() const { return static_cast<BOOL>(SendMessage(CB_GETDROPPEDSTATE)); }
 };
 
 class CButton : public CWnd {};
@@ -103,6 +106,8 @@ public:
     BOOL AddTool(HWND hWnd, const wchar_t* text, const RECT* rect = nullptr, UINT_PTR nIDTool = 0);
     void Activate(BOOL bActivate) { SendMessage(TTM_ACTIVATE, bActivate); }
     void RelayEvent(MSG* pMsg) { SendMessage(TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(pMsg)); }
+    // The text of the tool that is the window hWnd (added with id 0).
+    void UpdateTipText(const wchar_t* text, HWND hWnd);
 };
 
 // Data exchange between a dialog and its members; only control binding is offered.

@@ -1,9 +1,13 @@
 // The port list of the main dialog: filled from the Ports devices present,
-// ended by "Refresh...", which fills it again when chosen.
+// ended by "Refresh...", which fills it again when chosen, and again when
+// Windows reports that devices came or went. Its tool tip names the device
+// behind the chosen port.
 #include <windows.h>
+#include <dbt.h>
 #include <devguid.h>
 #include <setupapi.h>
 
+#include <map>
 #include <string>
 
 #include "app/main_dialog.h"
@@ -31,8 +35,26 @@ private:
     HDEVINFO m_set;
 };
 
-// Adds the port name of one device to names, if it has a usable one.
-void ReadPortName(HDEVINFO set, SP_DEVINFO_DATA* device, PortNameSet* names) {
+// A device change is acted on once the burst of notifications that one
+// plug or unplug brings has settled.
+constexpr UINT_PTR kDevicesSettledTimer = 1;
+constexpr UINT kDevicesSettleMs = 300;
+
+// A text property of a device (SPDRP_*), empty when none is recorded.
+std::u16string DeviceText(HDEVINFO set, SP_DEVINFO_DATA* device, DWORD property) {
+    wchar_t buffer[kPortNameBufferChars] = {};
+    DWORD type = 0;
+    if (!::SetupDiGetDeviceRegistryPropertyW(set, device, property, &type, reinterpret_cast<BYTE*>(buffer),
+                                             sizeof(buffer) - sizeof(wchar_t), nullptr) ||
+        type != REG_SZ)
+        return {};
+    return reinterpret_cast<const char16_t*>(buffer);
+}
+
+// Adds the port name of one device to names, if it has a usable one, and
+// what the tool tip says of it to descriptions.
+void ReadPortName(HDEVINFO set, SP_DEVINFO_DATA* device, PortNameSet* names,
+                  std::map<std::wstring, std::wstring>* descriptions) {
     HKEY key = ::SetupDiOpenDevRegKey(set, device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
     if (key == INVALID_HANDLE_VALUE)
         return;
@@ -45,11 +67,15 @@ void ReadPortName(HDEVINFO set, SP_DEVINFO_DATA* device, PortNameSet* names) {
     if (result != ERROR_SUCCESS)
         return;
     PortName name;
-    if (TakePortName(type, reinterpret_cast<const char16_t*>(buffer), kPortNameBufferChars, &name))
-        names->insert(name);
+    if (!TakePortName(type, reinterpret_cast<const char16_t*>(buffer), kPortNameBufferChars, &name))
+        return;
+    names->insert(name);
+    const std::u16string text = PortDescription(name, DeviceText(set, device, SPDRP_FRIENDLYNAME),
+                                                DeviceText(set, device, SPDRP_MFG));
+    descriptions->emplace(std::wstring(name.begin(), name.end()), std::wstring(text.begin(), text.end()));
 }
 
-PortNameSet PresentPortNames() {
+PortNameSet PresentPortNames(std::map<std::wstring, std::wstring>* descriptions) {
     PortNameSet names;
     DeviceInfoSet set(::SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT));
     if (set.get() == INVALID_HANDLE_VALUE)
@@ -59,7 +85,7 @@ PortNameSet PresentPortNames() {
         device.cbSize = sizeof(device);
         if (!::SetupDiEnumDeviceInfo(set.get(), index, &device))
             break;
-        ReadPortName(set.get(), &device, &names);
+        ReadPortName(set.get(), &device, &names, descriptions);
     }
     return names;
 }
@@ -73,7 +99,8 @@ void CKAVRODisplayLimitSwitchesDlg::RefreshPortList() {
         m_portCombo.GetLBText(selected, remembered);
 
     m_portCombo.ResetContent();
-    for (const PortName& name : PresentPortNames())
+    m_portDescriptions.clear();
+    for (const PortName& name : PresentPortNames(&m_portDescriptions))
         m_portCombo.AddString(std::wstring(name.begin(), name.end()).c_str());
     const int refreshIndex = m_portCombo.AddString(g_refreshEntryText);
     m_portCombo.SetItemData(refreshIndex, REFRESH_ITEM_DATA);
@@ -89,6 +116,7 @@ void CKAVRODisplayLimitSwitchesDlg::RefreshPortList() {
         m_portCombo.SetCurSel(refreshIndex);
     else
         m_portCombo.SetCurSel(0);
+    ShowPortTip();
 }
 
 void CKAVRODisplayLimitSwitchesDlg::OnPortSelChange() {
@@ -97,4 +125,68 @@ void CKAVRODisplayLimitSwitchesDlg::OnPortSelChange() {
         return;
     if (m_portCombo.GetItemData(selected) == REFRESH_ITEM_DATA)
         RefreshPortList();
+    ShowPortTip();
+}
+
+BOOL CKAVRODisplayLimitSwitchesDlg::OnDeviceChange(UINT nEventType, DWORD_PTR dwData) {
+    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(dwData);
+    const bool portCameOrWent = (nEventType == DBT_DEVICEARRIVAL || nEventType == DBT_DEVICEREMOVECOMPLETE) &&
+                                header && header->dbch_devicetype == DBT_DEVTYP_PORT;
+    // Restarted by each notification of a burst.
+    if (nEventType == DBT_DEVNODES_CHANGED || portCameOrWent)
+        SetTimer(kDevicesSettledTimer, kDevicesSettleMs);
+    return TRUE;
+}
+
+void CKAVRODisplayLimitSwitchesDlg::OnTimer(UINT_PTR nIDEvent) {
+    if (nIDEvent != kDevicesSettledTimer)
+        return;
+    KillTimer(kDevicesSettledTimer);
+    // Never under the user's pointer: a list that changed while dropped down
+    // would take a click meant for another entry.
+    if (m_portCombo.GetDroppedState())
+        m_refillWhenClosed = true;
+    else
+        RefillForDevices();
+}
+
+void CKAVRODisplayLimitSwitchesDlg::OnPortCloseUp() {
+    if (m_refillWhenClosed) {
+        m_refillWhenClosed = false;
+        RefillForDevices();
+    }
+}
+
+void CKAVRODisplayLimitSwitchesDlg::RefillForDevices() {
+    // The chosen port stays chosen while it is there (the connected one
+    // included; the connection is left alone), and text the user typed
+    // stays in the field.
+    const CString shown = m_portCombo.GetWindowText();
+    CString chosen;
+    const int selected = m_portCombo.GetCurSel();
+    if (selected != CB_ERR)
+        m_portCombo.GetLBText(selected, chosen);
+    RefreshPortList();
+    if (!shown.IsEmpty() && shown.compare(chosen) != 0) {
+        m_portCombo.SetWindowText(shown);
+        ShowPortTip();
+    }
+}
+
+void CKAVRODisplayLimitSwitchesDlg::ShowPortTip() {
+    if (!m_toolTip.GetSafeHwnd())
+        return;
+    const int selected = m_portCombo.GetCurSel();
+    CString chosen;
+    if (selected != CB_ERR)
+        m_portCombo.GetLBText(selected, chosen);
+    const auto described = m_portDescriptions.find(chosen);
+    const std::wstring text = selected == CB_ERR || m_portCombo.GetWindowText().compare(chosen) != 0
+                                  ? L"Choose the controller's COM port"
+                              : m_portCombo.GetItemData(selected) == REFRESH_ITEM_DATA ? L"Reads the COM ports present again"
+                              : described != m_portDescriptions.end()                  ? described->second
+                                                                                        : std::wstring(chosen);
+    m_toolTip.UpdateTipText(text.c_str(), m_portCombo.m_hWnd);
+    if (const HWND edit = ::GetWindow(m_portCombo.m_hWnd, GW_CHILD))
+        m_toolTip.UpdateTipText(text.c_str(), edit);
 }

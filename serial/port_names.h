@@ -31,6 +31,11 @@ bool TakePortName(unsigned long type, const char16_t* buffer, size_t capacityCha
 // case-sensitive) order: COM10 before COM2, com5 apart from COM5.
 using PortNameSet = std::set<PortName>;
 
+// What the port list's tool tip says of a port: the device's friendly name
+// (e.g. "USB Serial Port (COM3)") and its maker when recorded, else that
+// Windows records no name for it.
+std::u16string PortDescription(const PortName& port, const std::u16string& friendlyName, const std::u16string& maker);
+
 // Composes the device name of COM port n into name (capacity chars): "COM<n>"
 // below 10, "\\.\COM<n>" from 10 on. False when it does not fit.
 bool ComposePortDeviceName(int n, wchar_t* name, size_t capacity);

@@ -6,8 +6,12 @@
 //   kavro-window-driver connect       press Connect; wait until it reads "Disconnect"
 //   kavro-window-driver about         open the About box; print its rectangle
 //   kavro-window-driver about-ok      press the About box's OK
+//   kavro-window-driver port-tip      hold the pointer over the port list until its
+//                                     tool tip shows; print the rectangle of both
 //   kavro-window-driver close         close the window (the close command)
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -15,6 +19,7 @@
 
 namespace {
 
+constexpr int kControlPortList = 1000;
 constexpr int kControlConnect = 1002;
 constexpr WPARAM kCommandAbout = 0x10;
 constexpr wchar_t kAboutCaption[] = L"Informationen zu KAVRO_Display_Limit_Switches";
@@ -31,18 +36,43 @@ HWND FindDialog(const wchar_t* caption, DWORD timeoutMs) {
     }
 }
 
-int PrintRect(HWND hWnd) {
+int PrintRect(HWND hWnd, const RECT* also = nullptr) {
     RECT r;
     ::GetWindowRect(hWnd, &r);
+    if (also)
+        ::UnionRect(&r, &r, also);
     std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
     return 0;
+}
+
+// Wine moves the pointer only within its desktop: run.sh sizes the X
+// screen to the desktop, so that the pointer starts inside it.
+void MovePointer(int x, int y) {
+    ::SetCursorPos(x, y);
+    ::Sleep(100);
+}
+
+// The tool's visible tool tip, once it shows.
+HWND WaitToolTip(HWND tool, DWORD timeoutMs) {
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(tool, &process);
+    for (const ULONGLONG end = ::GetTickCount64() + timeoutMs; ::GetTickCount64() < end; ::Sleep(50)) {
+        for (HWND tip = ::FindWindowExW(nullptr, nullptr, TOOLTIPS_CLASSW, nullptr); tip;
+             tip = ::FindWindowExW(nullptr, tip, TOOLTIPS_CLASSW, nullptr)) {
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(tip, &owner);
+            if (owner == process && ::IsWindowVisible(tip))
+                return tip;
+        }
+    }
+    return nullptr;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 2) {
-        std::fprintf(stderr, "usage: kavro-window-driver wait|rect|connect|about|about-ok|close\n");
+        std::fprintf(stderr, "usage: kavro-window-driver wait|rect|connect|about|about-ok|port-tip|close\n");
         return 2;
     }
     const HWND tool = FindDialog(L"KAVRO Limit Switches", 20000);
@@ -66,6 +96,19 @@ int wmain(int argc, wchar_t** argv) {
             return 1;
         ::PostMessageW(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         return 0;
+    }
+    if (command == L"port-tip") {
+        RECT field;
+        ::GetWindowRect(::GetDlgItem(tool, kControlPortList), &field);
+        ::SetForegroundWindow(tool);
+        MovePointer(field.left + 12, field.top + 6);
+        MovePointer(field.left + 13, field.top + 6);
+        const HWND tip = WaitToolTip(tool, 5000);
+        if (!tip)
+            return 1;
+        RECT shown;
+        ::GetWindowRect(tip, &shown);
+        return PrintRect(tool, &shown);
     }
     if (command == L"close") {
         ::PostMessageW(tool, WM_SYSCOMMAND, SC_CLOSE, 0);

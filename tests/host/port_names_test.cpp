@@ -44,6 +44,12 @@ TEST(PortNames, SetIsOrdinalAndUnique) {
               std::vector<PortName>(set.begin(), set.end()));
 }
 
+TEST(PortNames, DescriptionForTheToolTip) {
+    EXPECT_EQ(u"USB Serial Port (COM3), made by FTDI", PortDescription(u"COM3", u"USB Serial Port (COM3)", u"FTDI"));
+    EXPECT_EQ(u"Bluetooth Link (COM4)", PortDescription(u"COM4", u"Bluetooth Link (COM4)", u""));
+    EXPECT_EQ(u"COM5: Windows records no name for the device behind this port", PortDescription(u"COM5", u"", u"ACME"));
+}
+
 TEST(PortNames, DeviceNameOfEachPortNumber) {
     struct Row {
         int port;

@@ -1,4 +1,4 @@
-// The main window's own furniture, in the real dialog: the tool tip, the
+// The main window's own furniture, in the real dialog: the tool tips, the
 // system menu's About entry and the About box it opens.
 #include <gtest/gtest.h>
 
@@ -28,25 +28,32 @@ public:
     }
 };
 
-TEST_F(WindowTest, HoveringTheCheckBoxShowsItsToolTip) {
-    const HWND check = ::GetDlgItem(main_, IDC_INVERT_Z);
+TEST_F(WindowTest, HoveringShowsEachToolTip) {
     const HWND tip = OnUi<HWND>([this] { return dlg_->m_toolTip.GetSafeHwnd(); });
     ASSERT_NE(nullptr, tip);
-    EXPECT_EQ(1, ::SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0));
+    const HWND combo = ::GetDlgItem(main_, IDC_PORT_COMBO);
+    const struct {
+        HWND over;
+        std::wstring text;
+    } tools[] = {{::GetDlgItem(main_, IDC_INVERT_Z), L"Invert Z axis (E0 = top)"},
+                 {::GetWindow(combo, GW_CHILD), L"COM11: Windows records no name for the device behind this port"}};
     ::SetForegroundWindow(main_);
-    RECT r;
-    ::GetWindowRect(check, &r);
-    MovePointer(r.left - 60, r.top);  // over the panel first
-    MovePointer(r.left + 10, r.top + 9);
-    MovePointer(r.left + 11, r.top + 9);
-    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(tip) != FALSE; }, 5000)) << "no tool tip";
-    EXPECT_EQ(L"Invert Z axis (E0 = top)", WindowText(tip));
-    RECT shown;
-    ::GetWindowRect(tip, &shown);
-    EXPECT_NEAR(r.left + 11, shown.left, 100) << "shown at the pointer";
-    MovePointer(r.left - 60, r.top);
-    MovePointer(r.left - 61, r.top);
-    EXPECT_TRUE(WaitUntil([&] { return !::IsWindowVisible(tip); }, 5000)) << "hidden on leaving";
+    for (const auto& tool : tools) {
+        SCOPED_TRACE(std::string(tool.text.begin(), tool.text.end()));
+        RECT r;
+        ::GetWindowRect(tool.over, &r);
+        MovePointer(r.right + 150, r.bottom + 40);  // over the panel first
+        MovePointer(r.left + 10, r.top + 5);
+        MovePointer(r.left + 11, r.top + 5);
+        ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(tip) != FALSE; }, 5000)) << "no tool tip";
+        EXPECT_EQ(tool.text, WindowText(tip));
+        RECT shown;
+        ::GetWindowRect(tip, &shown);
+        EXPECT_NEAR(r.left + 11, shown.left, 100) << "shown at the pointer";
+        MovePointer(r.right + 150, r.bottom + 40);
+        MovePointer(r.right + 151, r.bottom + 40);
+        EXPECT_TRUE(WaitUntil([&] { return !::IsWindowVisible(tip); }, 5000)) << "hidden on leaving";
+    }
 }
 
 TEST_F(WindowTest, SystemMenuOpensTheAboutBoxForCommands16To31) {
