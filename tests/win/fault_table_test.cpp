@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "app/resource.h"
-#include "bench/process_usage.h"
 #include "serial/com_link.h"
 #include "tests/win/import_patch.h"
 #include "tests/win/tool_fixture.h"
@@ -96,14 +95,16 @@ BOOL WINAPI NeverEndingRead(HANDLE port, LPVOID buffer, DWORD size, LPDWORD got,
 // Connects, then every read of the port hangs until cancelled.
 void ConnectThenReadsHang(FaultTest& t) {
     t.Connect("01000000");
-    const ImportPatch hanging("KERNEL32.dll", "ReadFile", reinterpret_cast<void*>(&NeverEndingRead));
-    ASSERT_TRUE(hanging.Active());
-    g_readFile = &hanging;
-    ::Sleep(400);  // longer than a cycle: the worker is in a read now, for good
+    {
+        const ImportPatch hanging("KERNEL32.dll", "ReadFile", reinterpret_cast<void*>(&NeverEndingRead));
+        ASSERT_TRUE(hanging.Active());
+        g_readFile = &hanging;
+        ::Sleep(400);  // longer than a cycle: the worker is in a read now, for good
+    }
+    g_readFile = nullptr;
     const int polls = t.sim_.Count("swin");
     ::Sleep(300);
     EXPECT_EQ(polls, t.sim_.Count("swin")) << "the worker still polls";
-    g_readFile = nullptr;
 }
 
 const Row kRows[] = {
