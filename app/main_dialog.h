@@ -32,8 +32,8 @@ public:
     void RefillForDevices();
     // Stops and joins the poll worker, closes the link, clears the switch
     // state and the serial number, and has the panel repainted. The window
-    // stays responsive while the worker is awaited; a call made meanwhile
-    // (by a message handled then) returns at once.
+    // keeps painting and answering while the worker is awaited; a call made
+    // meanwhile (by a message handled then) returns at once.
     void Disconnect();
 
     // Tool tips of the check box and of the port list.
@@ -90,9 +90,9 @@ protected:
     // Closes the link and ends what a connection holds with it; the caller
     // holds m_portLock.
     void CloseLink();
-    // Waits for the worker to end while the window keeps handling its
-    // messages, cancelling the worker's pending I/O on the port whenever it
-    // has not ended for a while.
+    // Waits for the worker to end while the window keeps painting and
+    // handling sent and private messages, cancelling the worker's pending
+    // I/O on the port whenever it has not ended for a while.
     void WaitForWorker();
 
     // The panel composed off screen by replaying the panel model's

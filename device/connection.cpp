@@ -125,16 +125,15 @@ void CKAVRODisplayLimitSwitchesDlg::WaitForWorker() {
             cancelAt = now + kWorkerStopMs;
         }
         const DWORD woke = ::MsgWaitForMultipleObjects(1, &worker, FALSE, static_cast<DWORD>(cancelAt - now),
-                                                       QS_ALLINPUT);
+                                                       QS_PAINT | QS_POSTMESSAGE | QS_SENDMESSAGE);
         if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED)
             return;
+        // Paints, the messages other threads send and the worker's own keep
+        // coming; a click or a key waits for the disconnect to end, as the
+        // one before it did. (Looking at the queue also runs what is sent.)
         MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                // For the loop outside, once the worker has ended.
-                ::PostQuitMessage(static_cast<int>(msg.wParam));
-                break;
-            }
+        while (::PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE) ||
+               ::PeekMessageW(&msg, nullptr, WM_APP, 0xBFFF, PM_REMOVE)) {
             if (!PreTranslateMessage(&msg)) {
                 ::TranslateMessage(&msg);
                 ::DispatchMessageW(&msg);
