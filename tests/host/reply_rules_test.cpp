@@ -55,51 +55,22 @@ unsigned long Setting(const char* name, unsigned long fallback) {
     return text && *text ? std::strtoul(text, nullptr, 0) : fallback;
 }
 
-// A random reply: uniform bytes, bytes of the kinds the cleaning tells
-// apart, or a valid reply with bytes changed, inserted, removed, padded
-// around the 99-byte cut or followed by a second answer.
+// A random reply: uniform bytes; bytes of the kinds the cleaning tells
+// apart; or valid digits among removable bytes, around the 6-byte minimum
+// and the 99-byte cut, now and then followed by a second answer.
 std::string RandomReply(std::mt19937_64& rng) {
     static const char kinds[] = {'0', '1', '0', '1', ' ', '\t', '\n', '\v', '\f', '\r', '\0', '\x01', '\x1f',
                                  '!', '2', 'x', '\x7f', '\x80', '\xb1', '\xff'};
     const auto below = [&rng](size_t n) { return static_cast<size_t>(rng() % n); };
-    std::string reply;
-    switch (below(3)) {
-    case 0:
-        reply.resize(below(121));
-        for (char& c : reply)
-            c = static_cast<char>(rng());
-        break;
-    case 1:
-        reply.resize(below(121));
-        for (char& c : reply)
-            c = kinds[below(sizeof kinds)];
-        break;
-    default:
-        reply.resize(6 + below(5));
-        for (char& c : reply)
-            c = below(2) ? '1' : '0';
-        for (size_t m = 1 + below(6); m > 0; --m) {
-            const size_t at = below(reply.size() + 1);
-            switch (below(5)) {
-            case 0:
-                reply.insert(at, 1, kinds[below(sizeof kinds)]);
-                break;
-            case 1:
-                if (at < reply.size())
-                    reply.erase(at, 1);
-                break;
-            case 2:
-                if (at < reply.size())
-                    reply[at] = static_cast<char>(rng());
-                break;
-            case 3:
-                reply.insert(at, 90 + below(20), ' ');
-                break;
-            default:
-                reply += "\r10100101";
-                break;
-            }
-        }
+    const size_t kind = below(3);
+    std::string reply(below(121), ' ');
+    for (char& c : reply)
+        c = kind == 0 ? static_cast<char>(rng()) : kind == 1 ? kinds[below(sizeof kinds)] : "\t \x01"[below(3)];
+    if (kind == 2) {
+        for (size_t digits = 4 + below(7); digits > 0 && !reply.empty(); --digits)
+            reply[below(reply.size())] = below(2) ? '1' : '0';
+        if (below(4) == 0)
+            reply += "\r10100101";
     }
     return reply;
 }
