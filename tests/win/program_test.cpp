@@ -14,6 +14,7 @@
 #include "display/panel_model.h"
 #include "sim/win/port_devices.h"
 #include "sim/win/sim_client.h"
+#include "tests/win/tool_fixture.h"
 
 namespace {
 
@@ -29,37 +30,6 @@ struct ProgramRow {
 };
 
 void PrintTo(const ProgramRow& row, std::ostream* os) { *os << row.name; }
-
-std::wstring ClassOf(HWND hWnd) {
-    wchar_t name[64] = {};
-    ::GetClassNameW(hWnd, name, 64);
-    return name;
-}
-
-// A visible top-level dialog of the process with this caption, or (null) any
-// other than the main window.
-HWND FindProcessDialog(DWORD processId, const wchar_t* caption) {
-    struct Context {
-        DWORD processId;
-        const wchar_t* caption;
-        HWND found;
-    } context = {processId, caption, nullptr};
-    ::EnumWindows(
-        [](HWND hWnd, LPARAM lParam) -> BOOL {
-            Context* c = reinterpret_cast<Context*>(lParam);
-            DWORD pid = 0;
-            ::GetWindowThreadProcessId(hWnd, &pid);
-            if (pid != c->processId || !::IsWindowVisible(hWnd) || ClassOf(hWnd) != L"#32770")
-                return TRUE;
-            const std::wstring text = WindowText(hWnd);
-            if (c->caption ? text != c->caption : text == kMainCaption)
-                return TRUE;
-            c->found = hWnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&context));
-    return context.found;
-}
 
 // A child window's rectangle in its parent's client coordinates.
 RECT ClientRectOf(HWND parent, HWND child) {
@@ -146,7 +116,7 @@ protected:
         ASSERT_TRUE(::CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                                      &startup, &process_))
             << "cannot start the tool: " << ::GetLastError();
-        ASSERT_TRUE(WaitUntil([this] { return (main_ = FindProcessDialog(process_.dwProcessId, kMainCaption)); }, 30000))
+        ASSERT_TRUE(WaitUntil([this] { return (main_ = FindDialog(process_.dwProcessId, 0, kMainCaption)); }, 30000))
             << "no main window";
     }
     HWND Control(int id) const { return ::GetDlgItem(main_, id); }
@@ -262,7 +232,7 @@ int TextWidth(const std::wstring& text, const wchar_t* face, int height, int wei
 void ExpectAboutTextsWhole(HWND about, int dpi) {
     int lines = 0;
     for (HWND child = ::GetWindow(about, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-        if (ClassOf(child) != L"Static" || (::GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+        if (WindowClass(child) != L"Static" || (::GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
             continue;
         RECT r;
         ::GetClientRect(child, &r);
@@ -300,7 +270,7 @@ TEST_P(ProgramTest, RunsAtItsScaleAndEndsWhileConnected) {
     // The About box, owned by the main window, which waits for it.
     ::PostMessageW(main_, WM_SYSCOMMAND, IDM_ABOUT, 0);
     HWND about = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (about = FindProcessDialog(process_.dwProcessId, kAboutCaption)); }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return (about = FindDialog(process_.dwProcessId, 0, kAboutCaption)); }, 10000));
     EXPECT_EQ(main_, ::GetWindow(about, GW_OWNER));
     EXPECT_FALSE(::IsWindowEnabled(main_));
     ExpectAboutTextsWhole(about, row.dpi);
@@ -325,7 +295,7 @@ TEST_P(ProgramTest, RunsAtItsScaleAndEndsWhileConnected) {
         // The box that says so is captioned with the program's own name.
         ASSERT_TRUE(sim_.Hangup());
         HWND box = nullptr;
-        ASSERT_TRUE(WaitUntil([&] { return (box = FindProcessDialog(process_.dwProcessId, nullptr)); }, 10000));
+        ASSERT_TRUE(WaitUntil([&] { return (box = FindDialog(process_.dwProcessId, 0, nullptr, main_)); }, 10000));
         const std::wstring name(row.copyAs);
         EXPECT_EQ(name.substr(0, name.find_last_of(L'.')), WindowText(box));
         ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(box, IDOK)));

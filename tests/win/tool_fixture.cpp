@@ -54,34 +54,6 @@ int GdiObjectRoom() {
     return static_cast<int>(brushes.size());
 }
 
-std::wstring ClassOf(HWND hWnd) {
-    wchar_t name[64] = {};
-    ::GetClassNameW(hWnd, name, 64);
-    return name;
-}
-
-// A visible dialog-class window of the thread other than `except`, with
-// this caption when one is given.
-HWND FindThreadDialog(DWORD threadId, HWND except, const wchar_t* caption = nullptr) {
-    struct Context {
-        HWND except;
-        const wchar_t* caption;
-        HWND found;
-    } context = {except, caption, nullptr};
-    ::EnumThreadWindows(
-        threadId,
-        [](HWND hWnd, LPARAM lParam) -> BOOL {
-            Context* c = reinterpret_cast<Context*>(lParam);
-            if (hWnd == c->except || !::IsWindowVisible(hWnd) || ClassOf(hWnd) != L"#32770" ||
-                (c->caption && WindowText(hWnd) != c->caption))
-                return TRUE;
-            c->found = hWnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&context));
-    return context.found;
-}
-
 std::wstring ProgramName() {
     wchar_t path[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -93,6 +65,34 @@ std::wstring ProgramName() {
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 }  // namespace
+
+std::wstring WindowClass(HWND hWnd) {
+    wchar_t name[64] = {};
+    ::GetClassNameW(hWnd, name, 64);
+    return name;
+}
+
+HWND FindDialog(DWORD processId, DWORD threadId, const wchar_t* caption, HWND except) {
+    struct Context {
+        DWORD processId, threadId;
+        const wchar_t* caption;
+        HWND except, found;
+    } context = {processId, threadId, caption, except, nullptr};
+    ::EnumWindows(
+        [](HWND hWnd, LPARAM lParam) -> BOOL {
+            Context* c = reinterpret_cast<Context*>(lParam);
+            DWORD process = 0;
+            const DWORD thread = ::GetWindowThreadProcessId(hWnd, &process);
+            if ((c->processId && process != c->processId) || (c->threadId && thread != c->threadId) ||
+                hWnd == c->except || !::IsWindowVisible(hWnd) || WindowClass(hWnd) != L"#32770" ||
+                (c->caption && WindowText(hWnd) != c->caption))
+                return TRUE;
+            c->found = hWnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&context));
+    return context.found;
+}
 
 BEGIN_MESSAGE_MAP(TestDialog, CKAVRODisplayLimitSwitchesDlg)
     ON_MESSAGE(WM_RUN_ON_UI, OnRunOnUi)
@@ -145,7 +145,7 @@ void ToolTest::SetUp() {
     ASSERT_TRUE(WaitUntil(
         [this] {
             const DWORD thread = uiThreadId_;
-            main_ = thread ? FindThreadDialog(thread, nullptr, L"KAVRO Limit Switches") : nullptr;
+            main_ = thread ? FindDialog(0, thread, L"KAVRO Limit Switches") : nullptr;
             return main_ != nullptr;
         },
         15000))
@@ -195,13 +195,13 @@ bool ToolTest::ChoosePort(const std::wstring& text) {
 
 MessageBoxSeen ToolTest::WaitBox(int timeoutMs) {
     MessageBoxSeen seen;
-    WaitUntil([&] { return (seen.hWnd = FindThreadDialog(uiThreadId_, main_)) != nullptr; }, timeoutMs);
+    WaitUntil([&] { return (seen.hWnd = FindDialog(0, uiThreadId_, nullptr, main_)) != nullptr; }, timeoutMs);
     if (!seen.hWnd)
         return seen;
     seen.caption = WindowText(seen.hWnd);
     // The text is the box's static control that is not the icon.
     for (HWND child = ::GetWindow(seen.hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-        if (ClassOf(child) != L"Static")
+        if (WindowClass(child) != L"Static")
             continue;
         if ((::GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
             const HICON icon = reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0));

@@ -125,5 +125,10 @@ private:
     int gdiRoomAtStart_ = -1;
 };
 
+// A visible dialog window (#32770) of process processId (0: any) and thread
+// threadId (0: any), other than `except`, with this caption (null: any).
+HWND FindDialog(DWORD processId, DWORD threadId, const wchar_t* caption, HWND except = nullptr);
+std::wstring WindowClass(HWND hWnd);
+
 // Milliseconds since the tick count `start`.
 inline long long MsSince(ULONGLONG start) { return static_cast<long long>(::GetTickCount64() - start); }
