@@ -7,6 +7,7 @@
 #include "device/exchange.h"
 #include "device/serial_number.h"
 #include "serial/com_link.h"
+#include "serial/steady_clock.h"
 #include "serial/port_names.h"
 
 namespace {
@@ -115,9 +116,9 @@ void CKAVRODisplayLimitSwitchesDlg::Disconnect() {
 
 void CKAVRODisplayLimitSwitchesDlg::WaitForWorker() {
     const HANDLE worker = m_pPollThread->m_hThread;
-    ULONGLONG cancelAt = ::GetTickCount64() + kWorkerStopMs;
+    unsigned long long cancelAt = SteadyMs() + kWorkerStopMs;
     for (;;) {
-        const ULONGLONG now = ::GetTickCount64();
+        const unsigned long long now = SteadyMs();
         if (now >= cancelAt) {
             // A driver that never completes a read (an adapter pulled in the
             // middle of one) would hold the worker, and this window, for good.

@@ -5,6 +5,7 @@
 #include "device/command_format.h"
 #include "device/exchange.h"
 #include "serial/com_link.h"
+#include "serial/steady_clock.h"
 
 namespace {
 
@@ -28,12 +29,12 @@ void Poll(CKAVRODisplayLimitSwitchesDlg* dlg, HWND hWnd) {
                 char reply[kLineBufferSize];
                 const int n = theComLink.ReadLine(reply);
                 if (n > 0)
-                    changed = ParseSwitchStatus(dlg->GetSwitchState(), reply, n, ::GetTickCount64());
+                    changed = ParseSwitchStatus(dlg->GetSwitchState(), reply, n, SteadyMs());
             }
         }
         // Replies that cannot be read keep the connection, but after a while
         // the panel no longer claims the flags they did not renew.
-        if (ExpireSwitchStatus(dlg->GetSwitchState(), ::GetTickCount64()))
+        if (ExpireSwitchStatus(dlg->GetSwitchState(), SteadyMs()))
             changed = true;
         if (changed)
             ::PostMessageW(hWnd, WM_PANEL_REFRESH, 0, 0);

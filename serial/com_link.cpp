@@ -1,6 +1,7 @@
 #include "serial/com_link.h"
 
 #include "serial/port_names.h"
+#include "serial/steady_clock.h"
 
 int g_portNumber = 0;
 int g_linkReady = 0;
@@ -165,11 +166,11 @@ int CComLink::ReadLine(char* buffer) {
         return 0;
 
     int n = 0;
-    ULONGLONG lastByteAt = ::GetTickCount64();
+    unsigned long long lastByteAt = SteadyMs();
     while (n < kLineBufferSize - 1) {
         if (QueuedBytes() == 0) {
             // Inside a started line: wait for the rest, but not for ever.
-            const ULONGLONG quiet = ::GetTickCount64() - lastByteAt;
+            const unsigned long long quiet = SteadyMs() - lastByteAt;
             if (quiet >= kLineGapMs)
                 break;
             // The next byte is normally due within a fraction of a
@@ -184,7 +185,7 @@ int CComLink::ReadLine(char* buffer) {
         if (ReadByte(&c) == 0 || c == '\r')
             break;
         buffer[n++] = c;
-        lastByteAt = ::GetTickCount64();
+        lastByteAt = SteadyMs();
     }
     buffer[n] = '\0';
     return n;
