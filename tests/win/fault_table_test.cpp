@@ -464,6 +464,8 @@ TEST_P(FaultTest, EndsWhereItShould) {
     case End::Idle:
         if (end.box) {
             const MessageBoxSeen box = ExpectBox(*end.box, end.minMs, end.maxMs);
+            if (!box.hWnd)
+                return;  // the rest would only wait for what did not come
             if (end.openWhileBoxUp) {
                 EXPECT_TRUE(sim_.Opened()) << "the port stays open while the box is up";
                 PressOk(box);
