@@ -7,7 +7,6 @@
 #include "device/exchange.h"
 #include "device/serial_number.h"
 #include "serial/com_link.h"
-#include "serial/steady_clock.h"
 #include "serial/port_names.h"
 
 namespace {
@@ -116,9 +115,9 @@ void CKAVRODisplayLimitSwitchesDlg::Disconnect() {
 
 void CKAVRODisplayLimitSwitchesDlg::WaitForWorker() {
     const HANDLE worker = m_pPollThread->m_hThread;
-    unsigned long long cancelAt = SteadyMs() + kWorkerStopMs;
+    ULONGLONG cancelAt = ::GetTickCount64() + kWorkerStopMs;
     for (;;) {
-        const unsigned long long now = SteadyMs();
+        const ULONGLONG now = ::GetTickCount64();
         if (now >= cancelAt) {
             // A driver that never completes a read (an adapter pulled in the
             // middle of one) would hold the worker, and this window, for good.

@@ -5,7 +5,6 @@
 #include "device/command_format.h"
 #include "device/exchange.h"
 #include "serial/com_link.h"
-#include "serial/steady_clock.h"
 
 namespace {
 
@@ -29,12 +28,12 @@ void Poll(CKAVRODisplayLimitSwitchesDlg* dlg, HWND hWnd) {
                 char reply[kLineBufferSize];
                 const int n = theComLink.ReadLine(reply);
                 if (n > 0)
-                    changed = ParseSwitchStatus(dlg->GetSwitchState(), reply, n, SteadyMs());
+                    changed = ParseSwitchStatus(dlg->GetSwitchState(), reply, n, ::GetTickCount64());
             }
         }
         // Replies that cannot be read keep the connection, but after a while
         // the panel no longer claims the flags they did not renew.
-        if (ExpireSwitchStatus(dlg->GetSwitchState(), SteadyMs()))
+        if (ExpireSwitchStatus(dlg->GetSwitchState(), ::GetTickCount64()))
             changed = true;
         if (changed)
             ::PostMessageW(hWnd, WM_PANEL_REFRESH, 0, 0);

@@ -1,7 +1,6 @@
 #include "serial/com_link.h"
 
 #include "serial/port_names.h"
-#include "serial/steady_clock.h"
 
 int g_portNumber = 0;
 int g_linkReady = 0;
@@ -166,11 +165,11 @@ int CComLink::ReadLine(char* buffer) {
         return 0;
 
     int n = 0;
-    unsigned long long lastByteAt = SteadyMs();
+    ULONGLONG lastByteAt = ::GetTickCount64();
     while (n < kLineBufferSize - 1) {
         if (QueuedBytes() == 0) {
             // Inside a started line: wait for the rest, but not for ever.
-            const unsigned long long quiet = SteadyMs() - lastByteAt;
+            const ULONGLONG quiet = ::GetTickCount64() - lastByteAt;
             if (quiet >= kLineGapMs)
                 break;
             // The next byte is normally due within a fraction of a
@@ -185,7 +184,7 @@ int CComLink::ReadLine(char* buffer) {
         if (ReadByte(&c) == 0 || c == '\r')
             break;
         buffer[n++] = c;
-        lastByteAt = SteadyMs();
+        lastByteAt = ::GetTickCount64();
     }
     buffer[n] = '\0';
     return n;
