@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <chrono>
+#include <cstdio>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -76,7 +79,14 @@ TEST_P(LinkLines, ReadAsSent) {
     for (const std::string& expected : row.lines) {
         char buffer[kLineBufferSize];
         const ULONGLONG start = ::GetTickCount64();
-        const int n = theComLink.ReadLine(buffer);
+        std::future<int> read = std::async(std::launch::async, [&] { return theComLink.ReadLine(buffer); });
+        if (read.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+            // Say so now rather than at the test runner's time-out.
+            std::fprintf(stderr, "FAILED: %s: a line read did not end within 5 s\n", row.name);
+            std::fflush(stderr);
+            ::TerminateProcess(::GetCurrentProcess(), 3);
+        }
+        const int n = read.get();
         EXPECT_EQ(expected, std::string(buffer, static_cast<size_t>(n)));
         EXPECT_EQ('\0', buffer[n]) << "NUL after the count";
         // A line whose CR never comes ends at the gap allowed inside a line.
