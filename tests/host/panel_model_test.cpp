@@ -73,15 +73,6 @@ TEST(PanelModel, LabelCentredByLeadingPlusAscent) {
     EXPECT_EQ((PanelPoint{197, 84}), LabelOrigin(PanelRect{190, 75, 224, 109}, 21, 17));
 }
 
-// MulDiv's rounding: to the nearest pixel, halves away from zero.
-TEST(PanelModel, ScalesByDpiOver96RoundingHalvesAway) {
-    const int rows[][3] = {{140, 96, 140}, {-14, 96, -14}, {34, 120, 43}, {9, 120, 11},   {2, 120, 3},
-                           {-14, 120, -18}, {1, 144, 2},    {35, 144, 53}, {-3, 144, -5}, {170, 144, 255},
-                           {358, 192, 716}, {1, 120, 1}};
-    for (const auto& r : rows)
-        EXPECT_EQ(r[2], ScalePixels(r[0], r[1])) << r[0] << " px at " << r[1] << " DPI";
-}
-
 bool Overlap(const PanelRect& a, const PanelRect& b) {
     return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
 }
