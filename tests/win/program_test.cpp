@@ -275,18 +275,22 @@ TEST_P(ProgramTest, RunsAtItsScaleAndEndsWhileConnected) {
     EXPECT_FALSE(::IsWindowEnabled(main_));
     ExpectAboutTextsWhole(about, row.dpi);
     ::PostMessageW(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(about, IDOK)));
-    EXPECT_TRUE(WaitUntil([this] { return ::IsWindowEnabled(main_) != FALSE; }, 10000));
+    EXPECT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(main_) && !::IsWindow(about); }, 10000));
 
     switch (row.end) {
     case ProgramRow::CloseCommand:
         ::PostMessageW(main_, WM_SYSCOMMAND, SC_CLOSE, 0);
         break;
     case ProgramRow::Escape: {
-        GUITHREADINFO gui = {};
-        gui.cbSize = sizeof(gui);
-        const HWND focus = ::GetGUIThreadInfo(::GetWindowThreadProcessId(main_, nullptr), &gui) && gui.hwndFocus
-                               ? gui.hwndFocus
-                               : main_;
+        // To the control that has the focus back from the About box: a key
+        // posted to the box's button as it goes would be lost.
+        HWND focus = nullptr;
+        ASSERT_TRUE(WaitUntil([&] {
+            GUITHREADINFO gui = {};
+            gui.cbSize = sizeof(gui);
+            focus = ::GetGUIThreadInfo(::GetWindowThreadProcessId(main_, nullptr), &gui) ? gui.hwndFocus : nullptr;
+            return focus && (focus == main_ || ::IsChild(main_, focus));
+        }, 10000)) << "the focus never came back to the window";
         ::PostMessageW(focus, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
         ::PostMessageW(focus, WM_KEYUP, VK_ESCAPE, 0xC0010001);
         break;
