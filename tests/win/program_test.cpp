@@ -164,10 +164,19 @@ void ExpectLayout(HWND main, int dpi) {
         ::IntersectRect(&inside, &r, &client);
         EXPECT_TRUE(::EqualRect(&inside, &r)) << "control " << ::GetDlgCtrlID(child) << " crosses the window's edge";
     }
-    // A cut caption leaves its ink on the check box's edge rows.
-    const PixelCapture pixels = PixelCapture::OfScreen(check);
+    // A cut caption leaves its ink on the check box's edge rows, once the
+    // box is painted: its mark is ink at mid-height.
     const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
     const int w = box.right - box.left, h = box.bottom - box.top;
+    PixelCapture pixels = PixelCapture::OfScreen(check);
+    EXPECT_TRUE(WaitUntil([&] {
+        pixels = PixelCapture::OfScreen(check);
+        for (int x = 0; x < h; ++x) {
+            if (pixels.At(x, h / 2) != face)
+                return true;
+        }
+        return false;
+    }, 5000)) << "check box never painted";
     int edgeInk = 0;
     for (int x = 0; x < w; ++x)
         edgeInk += (pixels.At(x, 0) != face) + (pixels.At(x, h - 1) != face);
