@@ -228,6 +228,10 @@ long long ToolTest::CloseWindow() {
     if (closed_)
         return 0;
     closed_ = true;
+    // After a failure a box may still wait for the user; the window waits
+    // for it in turn, and would be taken for a hung one.
+    if (HasFailure())
+        PressOk(WaitBox(0));
     if (::IsWindow(main_))
         ::PostMessageW(main_, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     const HANDLE thread = ::OpenThread(SYNCHRONIZE, FALSE, uiThreadId_);
@@ -289,7 +293,9 @@ void ToolTest::Connect(const std::string& switches) {
 
 void ToolTest::Polls(int n) {
     const int before = sim_.Count("swin");
-    ASSERT_TRUE(WaitUntil([&] { return sim_.Count("swin") >= before + n; }, 8000)) << "polling stopped";
+    // A connection that ended polls no more: no use waiting for it.
+    WaitUntil([&] { return sim_.Count("swin") >= before + n || Connected() == 0; }, 8000);
+    ASSERT_GE(sim_.Count("swin"), before + n) << "polling stopped";
 }
 
 void ToolTest::ExpectFollows(const std::string& line) {
@@ -301,6 +307,8 @@ void ToolTest::ExpectFollows(const std::string& line) {
     Polls(2);
     const std::string expected = ExpectedFlags(line, before);
     EXPECT_EQ(expected, Flags()) << "by the next poll but one, for line " << Hex(line);
+    if (HasFailure())
+        return;
     EXPECT_TRUE(PanelBecomes({true, expected, OnUi<int>([this] { return dlg_->m_invertZ; }) != 0}, 2000));
     EXPECT_EQ(expected != before ? 1 : 0, dlg_->m_panelRefreshes - refreshes) << "repaints asked for";
     EXPECT_EQ(0, dlg_->m_connectionLosts);
