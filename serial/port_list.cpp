@@ -162,10 +162,8 @@ void CKAVRODisplayLimitSwitchesDlg::RefillForDevices() {
     // included; the connection is left alone), and text the user typed
     // stays in the field.
     const CString shown = m_portCombo.GetWindowText();
-    CString chosen;
-    const int selected = m_portCombo.GetCurSel();
-    if (selected != CB_ERR)
-        m_portCombo.GetLBText(selected, chosen);
+    CString chosen;  // empty when nothing is selected
+    m_portCombo.GetLBText(m_portCombo.GetCurSel(), chosen);
     RefreshPortList();
     if (!shown.IsEmpty() && shown.compare(chosen) != 0) {
         m_portCombo.SetWindowText(shown);
@@ -177,15 +175,17 @@ void CKAVRODisplayLimitSwitchesDlg::ShowPortTip() {
     if (!m_toolTip.GetSafeHwnd())
         return;
     const int selected = m_portCombo.GetCurSel();
-    CString chosen;
-    if (selected != CB_ERR)
-        m_portCombo.GetLBText(selected, chosen);
-    const auto described = m_portDescriptions.find(chosen);
-    const std::wstring text = selected == CB_ERR || m_portCombo.GetWindowText().compare(chosen) != 0
-                                  ? L"Choose the controller's COM port"
-                              : m_portCombo.GetItemData(selected) == REFRESH_ITEM_DATA ? L"Reads the COM ports present again"
-                              : described != m_portDescriptions.end()                  ? described->second
-                                                                                        : std::wstring(chosen);
+    CString chosen;  // empty when nothing is selected
+    m_portCombo.GetLBText(selected, chosen);
+    std::wstring text;
+    if (selected == CB_ERR || m_portCombo.GetWindowText().compare(chosen) != 0) {
+        text = L"Choose the controller's COM port";  // nothing chosen, or typed over
+    } else if (m_portCombo.GetItemData(selected) == REFRESH_ITEM_DATA) {
+        text = L"Reads the COM ports present again";
+    } else {
+        const auto described = m_portDescriptions.find(chosen);
+        text = described != m_portDescriptions.end() ? described->second : std::wstring(chosen);
+    }
     m_toolTip.UpdateTipText(text.c_str(), m_portCombo.m_hWnd);
     if (const HWND edit = ::GetWindow(m_portCombo.m_hWnd, GW_CHILD))
         m_toolTip.UpdateTipText(text.c_str(), edit);
