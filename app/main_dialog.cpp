@@ -32,7 +32,10 @@ BEGIN_MESSAGE_MAP(CKAVRODisplayLimitSwitchesDlg, CDialogEx)
     ON_WM_PAINT()
     ON_WM_QUERYDRAGICON()
     ON_CBN_SELCHANGE(IDC_PORT_COMBO, OnPortSelChange)
-    ON_CBN_CLOSEUP(IDC_PORT_COMBO, OnPortCloseUp)
+    ON_CBN_EDITCHANGE(IDC_PORT_COMBO, OnPortEditChange)
+    ON_CBN_DROPDOWN(IDC_PORT_COMBO, OnPortDropDownOrCloseUp)
+    ON_CBN_CLOSEUP(IDC_PORT_COMBO, OnPortDropDownOrCloseUp)
+    ON_MESSAGE(WM_PORT_LIST_SETTLED, OnPortListSettled)
     ON_BN_CLICKED(IDC_CONNECT, OnConnectClicked)
     ON_BN_CLICKED(IDC_INVERT_Z, OnInvertZClicked)
     ON_MESSAGE(WM_PANEL_REFRESH, OnPanelRefresh)
@@ -131,6 +134,13 @@ void CKAVRODisplayLimitSwitchesDlg::OnSysCommand(UINT nID, LPARAM) {
         return;
     }
     Default();
+}
+
+void CKAVRODisplayLimitSwitchesDlg::OnTimer(UINT_PTR nIDEvent) {
+    if (nIDEvent == kDevicesSettledTimer)
+        OnDevicesSettled();
+    else if (nIDEvent == kReadingExpiredTimer)
+        OnReadingExpired();
 }
 
 HCURSOR CKAVRODisplayLimitSwitchesDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }

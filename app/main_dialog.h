@@ -8,9 +8,9 @@
 #pragma once
 
 #include <atomic>
-#include <map>
 #include <string>
 
+#include "app/port_list_model.h"
 #include "device/switch_state.h"
 #include "device/timer_resolution.h"
 #include "display/panel_model.h"
@@ -24,12 +24,11 @@ public:
     // The switch flags and their lock, as the protocol code takes them.
     SwitchState GetSwitchState() { return SwitchState{m_switch, m_reading, m_stateLock}; }
 
-    // Rebuilds the port list from the Ports devices present and selects
-    // the port chosen before, else the first port, else "Refresh...".
+    // Rebuilds the port list from the Ports devices present: the port the
+    // field showed stays chosen while it is listed, text typed over the list
+    // stays in the field, and otherwise the first port is chosen, else
+    // "Refresh...".
     void RefreshPortList();
-    // The refill when devices came or went: as RefreshPortList, keeping
-    // what the user typed into the list's field.
-    void RefillForDevices();
     // Stops and joins the poll worker, closes the link, clears the switch
     // state and the serial number, and has the panel repainted. The window
     // keeps painting and answering while the worker is awaited; a call made
@@ -58,14 +57,20 @@ public:
     CComboBox m_portCombo;
     CButton m_connectButton;
     CEdit m_serialEdit;
-    // What the port list's tool tip says of each port listed, by name.
-    std::map<std::wstring, std::wstring> m_portDescriptions;
-    // Devices changed while the list was dropped down: refill when it closes.
-    bool m_refillWhenClosed = false;
+    // The port list's entries, the text of its field, the port that text
+    // chooses and the tool tip's text.
+    PortListModel m_portList;
+    // True while ShowPortList fills the control: its notifications then
+    // tell of the filling, not of the user.
+    bool m_showingPortList = false;
     // 1 ms timer resolution from the handshake until the link is closed.
     CTimerResolution m_timerResolution;
 
 protected:
+    // The window's timers.
+    static constexpr UINT_PTR kDevicesSettledTimer = 1;
+    static constexpr UINT_PTR kReadingExpiredTimer = 2;
+
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL PreTranslateMessage(MSG* pMsg) override;
     BOOL OnInitDialog() override;
@@ -74,6 +79,9 @@ protected:
     void OnPaint();
     HCURSOR OnQueryDragIcon();
     void OnPortSelChange();
+    void OnPortEditChange();
+    void OnPortDropDownOrCloseUp();
+    LRESULT OnPortListSettled(WPARAM wParam, LPARAM lParam);
     void OnConnectClicked();
     void OnInvertZClicked();
     LRESULT OnPanelRefresh(WPARAM wParam, LPARAM lParam);
@@ -83,17 +91,32 @@ protected:
     void OnEndSession(BOOL bEnding);
     BOOL OnDeviceChange(UINT nEventType, DWORD_PTR dwData);
     void OnTimer(UINT_PTR nIDEvent);
-    void OnPortCloseUp();
-    // The port list's tool tip for the entry chosen now.
+    // Device notifications have settled: the port list follows them.
+    void OnDevicesSettled();
+    // The switch reading the panel shows has come of age: the panel is
+    // painted again, grey unless a newer reading came meanwhile.
+    void OnReadingExpired();
+    // Puts the port list's entries, selection and field on the combo box,
+    // then the tool tip.
+    void ShowPortList();
+    // The port list's tool tip for what its field shows.
     void ShowPortTip();
+    // The port Connect opens: the listed port whose name the field shows
+    // now; empty when it shows none.
+    std::u16string ChosenPort();
 
     // Closes the link and ends what a connection holds with it; the caller
     // holds m_portLock.
     void CloseLink();
     // Waits for the worker to end while the window keeps painting and
     // handling sent and private messages, cancelling the worker's pending
-    // I/O on the port whenever it has not ended for a while.
-    void WaitForWorker();
+    // I/O on the port whenever it has not ended for a while. With limitMs
+    // it gives up after about that long; true when the worker has ended.
+    bool WaitForWorker(DWORD limitMs = INFINITE);
+    // Ends the connection once the worker has ended: deletes its thread
+    // object, closes the link, clears the switch state and the serial number
+    // and has the panel repainted.
+    void FinishDisconnect();
 
     // The panel composed off screen by replaying the panel model's
     // primitives, then copied to pDC in one go.

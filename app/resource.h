@@ -17,4 +17,7 @@
 // Private messages, always posted to the main dialog with wParam and lParam 0.
 constexpr UINT WM_PANEL_REFRESH = WM_APP + 1;    // repaint the switch panel
 constexpr UINT WM_CONNECTION_LOST = WM_APP + 2;  // the controller stopped answering
+// The port list has finished acting on the user's key or click: its field
+// shows what it will show.
+constexpr UINT WM_PORT_LIST_SETTLED = WM_APP + 3;
 #endif

@@ -7,14 +7,16 @@
 #include "device/exchange.h"
 #include "device/serial_number.h"
 #include "serial/com_link.h"
-#include "serial/port_names.h"
 
 namespace {
 
-// A worker that has not ended this long after being told to stop is stuck in
-// a serial call: its cycle takes at most a reply wait (2 s), the end of a
-// line (0.2 s) and a 100 ms pause.
-constexpr DWORD kWorkerStopMs = 3000;
+// Every wait of the worker looks at the stop request every 10 ms: a worker
+// still running this long after it was told to stop is held in a read or a
+// write by the driver, which only a cancel ends.
+constexpr DWORD kCancelEveryMs = 500;
+// At log-off Windows ends the process soon after WM_ENDSESSION returns:
+// the worker gets this long to end, with its I/O cancelled at once.
+constexpr DWORD kEndSessionWaitMs = 1000;
 
 }  // namespace
 
@@ -26,14 +28,14 @@ void CKAVRODisplayLimitSwitchesDlg::OnConnectClicked() {
         return;
     }
 
-    const int selected = m_portCombo.GetCurSel();
-    if (selected == CB_ERR || m_portCombo.GetItemData(selected) == REFRESH_ITEM_DATA) {
+    // Exactly the port the field shows, or none: never an entry the list
+    // still has selected behind text typed over it.
+    const std::u16string port = ChosenPort();
+    if (port.empty()) {
         AfxMessageBox(L"Please select a COM port.", MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    CString entry;
-    m_portCombo.GetLBText(selected, entry);
-    g_portNumber = _wtoi(entry.Mid(3));
+    g_portNumber = _wtoi(CString(std::wstring(port.begin(), port.end())).Mid(3));
 
     CSingleLock portLock(&m_portLock, true);
     g_linkReady = theComLink.Open() ? 1 : 0;
@@ -73,8 +75,11 @@ void CKAVRODisplayLimitSwitchesDlg::OnConnectClicked() {
     // end) before this handler has taken ownership of the thread object.
     m_pPollThread = AfxBeginThread(PollThreadProc, this, THREAD_PRIORITY_NORMAL, 0, 0, nullptr);
     if (!m_pPollThread) {
-        AfxMessageBox(L"Error starting thread!", MB_OK | MB_ICONERROR);
+        // The port is given back before the box: the user may read it for
+        // as long as he likes, with another program free to use the port.
         CloseLink();
+        portLock.Unlock();
+        AfxMessageBox(L"Error starting thread!", MB_OK | MB_ICONERROR);
         return;
     }
     m_pPollThread->m_bAutoDelete = FALSE;
@@ -91,6 +96,13 @@ void CKAVRODisplayLimitSwitchesDlg::Disconnect() {
         m_stopPolling = 1;
         // No lock is held here: the worker needs m_portLock to finish its cycle.
         WaitForWorker();
+    }
+    FinishDisconnect();
+    m_disconnecting = false;
+}
+
+void CKAVRODisplayLimitSwitchesDlg::FinishDisconnect() {
+    if (m_pPollThread) {
         delete m_pPollThread;
         m_pPollThread = nullptr;
         m_stopPolling = 0;
@@ -110,24 +122,63 @@ void CKAVRODisplayLimitSwitchesDlg::Disconnect() {
         m_reading = SwitchReading{};
     }
     PostMessage(WM_PANEL_REFRESH, 0, 0);
-    m_disconnecting = false;
 }
 
-void CKAVRODisplayLimitSwitchesDlg::WaitForWorker() {
-    const HANDLE worker = m_pPollThread->m_hThread;
-    ULONGLONG cancelAt = ::GetTickCount64() + kWorkerStopMs;
-    for (;;) {
-        const ULONGLONG now = ::GetTickCount64();
-        if (now >= cancelAt) {
-            // A driver that never completes a read (an adapter pulled in the
-            // middle of one) would hold the worker, and this window, for good.
-            theComLink.CancelPendingIo();
-            cancelAt = now + kWorkerStopMs;
+namespace {
+
+// A kernel timer that fires every periodMs until it is destroyed: the beat
+// of the wait for the worker, which no message traffic holds back and which
+// does not follow the tick count.
+class PeriodicTimer {
+public:
+    explicit PeriodicTimer(DWORD periodMs) : m_hTimer(::CreateWaitableTimerW(nullptr, FALSE, nullptr)) {
+        LARGE_INTEGER due;
+        due.QuadPart = -10000LL * periodMs;  // relative, in 100 ns
+        if (m_hTimer && !::SetWaitableTimer(m_hTimer, &due, static_cast<LONG>(periodMs), nullptr, nullptr, FALSE)) {
+            ::CloseHandle(m_hTimer);
+            m_hTimer = nullptr;
         }
-        const DWORD woke = ::MsgWaitForMultipleObjects(1, &worker, FALSE, static_cast<DWORD>(cancelAt - now),
+    }
+    ~PeriodicTimer() {
+        if (m_hTimer)
+            ::CloseHandle(m_hTimer);
+    }
+    PeriodicTimer(const PeriodicTimer&) = delete;
+    PeriodicTimer& operator=(const PeriodicTimer&) = delete;
+    HANDLE get() const { return m_hTimer; }
+
+private:
+    HANDLE m_hTimer;
+};
+
+}  // namespace
+
+bool CKAVRODisplayLimitSwitchesDlg::WaitForWorker(DWORD limitMs) {
+    const HANDLE worker = m_pPollThread->m_hThread;
+    // Beats counted, not the clock read: each is kCancelEveryMs gone by.
+    DWORD waitedMs = 0;
+    const auto beat = [&] {
+        // A driver that never completes a read (an adapter pulled in the
+        // middle of one) would hold the worker, and this window, for good.
+        theComLink.CancelPendingIo();
+        waitedMs += kCancelEveryMs;
+        return limitMs == INFINITE || waitedMs < limitMs;
+    };
+    const PeriodicTimer timer(kCancelEveryMs);
+    const HANDLE waits[2] = {worker, timer.get()};
+    const DWORD count = timer.get() ? 2 : 1;  // without a timer, the wait's own time-out beats
+    for (;;) {
+        const DWORD woke = ::MsgWaitForMultipleObjects(count, waits, FALSE, kCancelEveryMs,
                                                        QS_PAINT | QS_POSTMESSAGE | QS_SENDMESSAGE);
-        if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED)
-            return;
+        if (woke == WAIT_OBJECT_0)
+            return true;
+        if (woke == WAIT_FAILED)
+            break;
+        if (woke == WAIT_TIMEOUT || (count == 2 && woke == WAIT_OBJECT_0 + 1)) {
+            if (!beat())
+                return false;
+            continue;
+        }
         // Paints, the messages other threads send and the worker's own keep
         // coming; a click or a key waits for the disconnect to end, as the
         // one before it did. (Looking at the queue also runs what is sent.)
@@ -139,6 +190,17 @@ void CKAVRODisplayLimitSwitchesDlg::WaitForWorker() {
                 ::DispatchMessageW(&msg);
             }
         }
+    }
+    // The window's wait failed: a plain wait on the worker alone, which the
+    // thread object must outlive whatever happens.
+    for (;;) {
+        const DWORD woke = ::WaitForSingleObject(worker, kCancelEveryMs);
+        if (woke == WAIT_OBJECT_0)
+            return true;
+        if (woke == WAIT_FAILED)
+            ::Sleep(kCancelEveryMs);
+        if (!beat())
+            return false;
     }
 }
 
@@ -168,7 +230,17 @@ BOOL CKAVRODisplayLimitSwitchesDlg::OnQueryEndSession() { return TRUE; }
 
 void CKAVRODisplayLimitSwitchesDlg::OnEndSession(BOOL bEnding) {
     // Windows ends the process soon after this returns: the connection is
-    // ended here, as the button ends it, and no box waits for anyone.
-    if (bEnding && (m_pPollThread || m_connected != 0))
+    // ended here, as the button ends it, and no box waits for anyone. A
+    // worker that a driver holds beyond the time given is left to Windows,
+    // with its thread object and the port it may still be using.
+    if (!bEnding)
+        return;
+    if (m_pPollThread) {
+        m_stopPolling = 1;
+        theComLink.CancelPendingIo();
+        if (!WaitForWorker(kEndSessionWaitMs))
+            return;
+    }
+    if (m_pPollThread || m_connected != 0)
         Disconnect();
 }

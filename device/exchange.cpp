@@ -13,9 +13,11 @@ void SendCommand(char* buffer, const char* command) {
     theComLink.SendData(buffer, static_cast<int>(std::strlen(buffer)));
 }
 
-bool WaitForReply() {
+bool WaitForReply(const std::atomic<int>* stop) {
     // 200 down to 0 inclusive: 201 tests, the first right after the send.
     for (int k = 200;; --k) {
+        if (stop && stop->load())
+            return false;
         if (theComLink.InputWaiting())
             return true;
         ::Sleep(10);

@@ -2,6 +2,8 @@
 // The caller holds the port lock for the whole exchange.
 #pragma once
 
+#include <atomic>
+
 // Discards whatever waits in the link's input queue, formats command into
 // buffer (kCommandBufferSize bytes) and sends it. Discarding first keeps
 // answers paired with their requests: an unasked line, the rest of an
@@ -10,5 +12,6 @@
 void SendCommand(char* buffer, const char* command);
 
 // Tests the link's input queue up to 201 times, 10 ms apart (about 2 s in
-// all): true as soon as a byte is waiting, false when none came.
-bool WaitForReply();
+// all): true as soon as a byte is waiting, false when none came, or at once
+// when *stop becomes non-zero (the caller tells the two apart).
+bool WaitForReply(const std::atomic<int>* stop = nullptr);

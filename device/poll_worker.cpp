@@ -9,10 +9,13 @@
 namespace {
 
 constexpr DWORD kPollPauseMs = 100;
+// The pause is slept in steps this long, so that a stop request ends it.
+constexpr DWORD kPauseStepMs = 10;
 
 // Polls until told to stop; on silence posts WM_CONNECTION_LOST and returns.
 void Poll(CKAVRODisplayLimitSwitchesDlg* dlg, HWND hWnd) {
-    while (dlg->m_stopPolling.load() == 0) {
+    const std::atomic<int>& stop = dlg->m_stopPolling;
+    while (stop.load() == 0) {
         bool changed = false;
         {
             CSingleLock portLock(&dlg->m_portLock, true);
@@ -20,24 +23,25 @@ void Poll(CKAVRODisplayLimitSwitchesDlg* dlg, HWND hWnd) {
                 char command[kCommandBufferSize];
                 SendCommand(command, kSwitchInputsCommand);
 
-                if (!WaitForReply()) {
+                // Every wait of the exchange looks at the stop request, so
+                // that Disconnect never waits for a silent controller or a
+                // line that does not end.
+                if (!WaitForReply(&stop)) {
                     portLock.Unlock();
-                    ::PostMessageW(hWnd, WM_CONNECTION_LOST, 0, 0);
+                    if (stop.load() == 0)
+                        ::PostMessageW(hWnd, WM_CONNECTION_LOST, 0, 0);
                     return;
                 }
                 char reply[kLineBufferSize];
-                const int n = theComLink.ReadLine(reply);
+                const int n = theComLink.ReadLine(reply, &stop);
                 if (n > 0)
                     changed = ParseSwitchStatus(dlg->GetSwitchState(), reply, n, ::GetTickCount64());
             }
         }
-        // Replies that cannot be read keep the connection, but after a while
-        // the panel no longer claims the flags they did not renew.
-        if (ExpireSwitchStatus(dlg->GetSwitchState(), ::GetTickCount64()))
-            changed = true;
         if (changed)
             ::PostMessageW(hWnd, WM_PANEL_REFRESH, 0, 0);
-        ::Sleep(kPollPauseMs);
+        for (DWORD slept = 0; slept < kPollPauseMs && stop.load() == 0; slept += kPauseStepMs)
+            ::Sleep(kPauseStepMs);
     }
 }
 

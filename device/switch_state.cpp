@@ -19,6 +19,16 @@ std::string CleanReply(const char* line) {
 
 }  // namespace
 
+bool ReadingIsCurrent(const SwitchReading& reading, unsigned long long nowMs) {
+    return ReadingLeftMs(reading, nowMs) > 0;
+}
+
+unsigned long long ReadingLeftMs(const SwitchReading& reading, unsigned long long nowMs) {
+    if (!reading.read || nowMs - reading.atMs >= kStatusStaleMs)
+        return 0;
+    return kStatusStaleMs - (nowMs - reading.atMs);
+}
+
 bool ParseSwitchStatus(SwitchState state, char* line, int count, unsigned long long nowMs) {
     if (count < 0)
         count = 0;
@@ -29,10 +39,16 @@ bool ParseSwitchStatus(SwitchState state, char* line, int count, unsigned long l
     const std::string cleaned = CleanReply(line);
     if (cleaned.size() < kMinStatusLength)
         return false;
-
     const size_t n = cleaned.size() < kSwitchCount ? cleaned.size() : kSwitchCount;
+    // An error text or line noise is no reading: taken as switches, every
+    // character that is not '1' would claim a clear switch.
+    for (size_t i = 0; i < n; ++i) {
+        if (cleaned[i] != '0' && cleaned[i] != '1')
+            return false;
+    }
+
     CSingleLock lock(&state.m_stateLock, true);
-    bool changed = !state.m_reading.current;
+    bool changed = !ReadingIsCurrent(state.m_reading, nowMs);
     for (size_t i = 0; i < kSwitchCount; ++i) {
         const int value = (i < n && cleaned[i] == '1') ? 1 : 0;
         if (state.m_switch[i] != value) {
@@ -42,12 +58,4 @@ bool ParseSwitchStatus(SwitchState state, char* line, int count, unsigned long l
     }
     state.m_reading = {true, nowMs};
     return changed;
-}
-
-bool ExpireSwitchStatus(SwitchState state, unsigned long long nowMs) {
-    CSingleLock lock(&state.m_stateLock, true);
-    if (!state.m_reading.current || nowMs - state.m_reading.readAtMs < kStatusStaleMs)
-        return false;
-    state.m_reading.current = false;
-    return true;
 }

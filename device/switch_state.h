@@ -1,4 +1,4 @@
-// The eight switch flags and the cleaning of a status reply. Portable: no Win32.
+// The eight switch flags and the reading of a status reply. Portable: no Win32.
 #pragma once
 
 #include <string>
@@ -9,17 +9,24 @@ constexpr int kSwitchCount = 8;
 // A cleaned status reply shorter than this is dropped.
 constexpr size_t kMinStatusLength = 6;
 
-// How long the flags stay current without another status reply that passes
-// the rules: the reply wait, as long as a silent controller is tolerated.
-constexpr unsigned long long kStatusStaleMs = 2010;
+// How long the flags stay current without another readable status reply:
+// as long as the next one may take to come from a controller that answers,
+// the 100 ms pause between polls and the whole 2010 ms reply wait, with
+// room for the line itself. About 2 s, as long as silence is tolerated.
+constexpr unsigned long long kStatusStaleMs = 2300;
 
-// Whether the flags hold what the controller said lately. The panel shows
-// them only while they are current: never from before the first reply of a
-// connection that could be read, nor once none could for kStatusStaleMs.
+// When the flags were last read from the controller. The panel shows them
+// only while that reading is young: never before the first readable reply
+// of a connection, nor once none came for kStatusStaleMs.
 struct SwitchReading {
-    bool current = false;
-    unsigned long long readAtMs = 0;  // the caller's clock at the last reply read
+    bool read = false;
+    unsigned long long atMs = 0;  // the caller's millisecond clock at that reply
 };
+
+// Whether the reading is current at nowMs (the same clock).
+bool ReadingIsCurrent(const SwitchReading& reading, unsigned long long nowMs);
+// How long from nowMs the reading stays current; 0 when it is not.
+unsigned long long ReadingLeftMs(const SwitchReading& reading, unsigned long long nowMs);
 
 // The dialog's switch flags, their reading and the lock that guards both,
 // viewed together. Every read and write of them happens with m_stateLock held.
@@ -29,16 +36,14 @@ struct SwitchState {
     CCriticalSection& m_stateLock;
 };
 
-// Maps a status line onto the flags: flag i is 1 when character i+1 of the
-// cleaned reply is '1', and the flags are current as of nowMs (the caller's
+// Maps a status line onto the flags as read at nowMs (the caller's
 // millisecond clock). line holds count bytes (1 to 99) in a buffer of at
-// least count + 1 bytes; line[count] is set to NUL. A cleaned reply shorter
-// than 6 bytes changes nothing and takes no lock. Takes m_stateLock itself
-// (callers hold the port lock, never the state lock). Returns whether the
-// panel must be repainted: a flag changed, or the flags became current.
+// least count + 1 bytes; line[count] is set to NUL. The line is cleaned
+// (cut at a NUL, every byte from 0x01 to 0x20 removed); flag i is 1 when
+// character i+1 is '1'. A reply is readable when it cleans to 6 bytes or
+// more whose first eight (or all, when fewer) are each '0' or '1'; any other
+// reply (a word, line noise) changes nothing, renews nothing and takes no
+// lock. Takes m_stateLock itself (callers hold the port lock, never the
+// state lock). Returns whether the panel must be repainted: a flag changed,
+// or the flags became current.
 bool ParseSwitchStatus(SwitchState state, char* line, int count, unsigned long long nowMs);
-
-// Ends the flags' being current when no reply was read for kStatusStaleMs
-// up to nowMs. Takes m_stateLock itself. Returns whether it did, so that the
-// panel is repainted.
-bool ExpireSwitchStatus(SwitchState state, unsigned long long nowMs);

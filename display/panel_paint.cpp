@@ -37,14 +37,16 @@ void CKAVRODisplayLimitSwitchesDlg::DrawSwitchPanel(CDC* pDC) {
     CBitmap image;  // declared after memDC: destroyed before it
     image.CreateCompatibleBitmap(pDC, width, height);
     const HGDIOBJ previousBitmap = memDC.SelectObject(&image);
+    unsigned long long readingLeftMs = 0;
     {
         // Held while drawing into memory only, so the worker waits for at
         // most that, and one paint shows one consistent set of flags.
         CSingleLock stateLock(&m_stateLock, true);
         PanelSnapshot snapshot = {};
-        // Colours only for flags read lately: nothing is claimed of switches
-        // no reply could tell.
-        snapshot.connected = m_connected == 1 && m_reading.current;
+        // Colours only for flags read lately, judged now: nothing is claimed
+        // of switches no reply could tell, whatever the worker is held in.
+        readingLeftMs = m_connected == 1 ? ReadingLeftMs(m_reading, ::GetTickCount64()) : 0;
+        snapshot.connected = readingLeftMs > 0;
         for (int i = 0; i < 6; ++i)
             snapshot.flags[i] = m_switch[i];
         snapshot.invertZ = m_invertZ;
@@ -66,6 +68,17 @@ void CKAVRODisplayLimitSwitchesDlg::DrawSwitchPanel(CDC* pDC) {
     memDC.SetViewportOrg(0, 0);
     pDC->BitBlt(panel.left, panel.top, width, height, &memDC, 0, 0, SRCCOPY);
     memDC.SelectObject(previousBitmap);
+    // The colours shown are as good as their reading: once it has come of
+    // age the panel is painted again (OnReadingExpired).
+    if (readingLeftMs > 0)
+        SetTimer(kReadingExpiredTimer, static_cast<UINT>(readingLeftMs));
+}
+
+void CKAVRODisplayLimitSwitchesDlg::OnReadingExpired() {
+    KillTimer(kReadingExpiredTimer);
+    const RECT panel = ToRect(PanelRectAt(m_dpi));
+    InvalidateRect(&panel, FALSE);
+    UpdateWindow();
 }
 
 void CKAVRODisplayLimitSwitchesDlg::DrawSwitchBox(CDC* pDC, const PanelPrimitive& step) {

@@ -88,6 +88,10 @@ protected:                                             \
     {WM_COMMAND, CBN_SELCHANGE, (id), AfxSig_v_v, AFX_HANDLER(void (CWnd::*)(), fn)},
 #define ON_CBN_CLOSEUP(id, fn) \
     {WM_COMMAND, CBN_CLOSEUP, (id), AfxSig_v_v, AFX_HANDLER(void (CWnd::*)(), fn)},
+#define ON_CBN_DROPDOWN(id, fn) \
+    {WM_COMMAND, CBN_DROPDOWN, (id), AfxSig_v_v, AFX_HANDLER(void (CWnd::*)(), fn)},
+#define ON_CBN_EDITCHANGE(id, fn) \
+    {WM_COMMAND, CBN_EDITCHANGE, (id), AfxSig_v_v, AFX_HANDLER(void (CWnd::*)(), fn)},
 #define ON_BN_CLICKED(id, fn) \
     {WM_COMMAND, BN_CLICKED, (id), AfxSig_v_v, AFX_HANDLER(void (CWnd::*)(), fn)},
 #define ON_MESSAGE(message, fn) \

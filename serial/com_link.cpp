@@ -117,6 +117,8 @@ int CComLink::SendData(const char* data, int length) {
     if (!m_opened || !m_hPort || length <= 0)
         return 0;
 
+    // Every byte, also once the worker is told to stop: half a command left
+    // on the line would spoil the controller's reading of the next one.
     for (int i = 0; i < length; ++i) {
         DWORD written = 0;
         if (::WriteFile(m_hPort, &data[i], 1, &written, &m_writeOverlapped))
@@ -156,7 +158,7 @@ DWORD CComLink::ReadByte(char* c) {
     return got;
 }
 
-int CComLink::ReadLine(char* buffer) {
+int CComLink::ReadLine(char* buffer, const std::atomic<int>* stop) {
     if (!m_opened || !m_hPort)
         return 0;
 
@@ -165,8 +167,13 @@ int CComLink::ReadLine(char* buffer) {
         return 0;
 
     int n = 0;
-    ULONGLONG lastByteAt = ::GetTickCount64();
+    const ULONGLONG firstByteAt = ::GetTickCount64();
+    ULONGLONG lastByteAt = firstByteAt;
     while (n < kLineBufferSize - 1) {
+        if ((stop && stop->load()) || ::GetTickCount64() - firstByteAt >= kLineMaxMs) {
+            buffer[0] = '\0';
+            return 0;
+        }
         if (QueuedBytes() == 0) {
             // Inside a started line: wait for the rest, but not for ever.
             const ULONGLONG quiet = ::GetTickCount64() - lastByteAt;

@@ -10,6 +10,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 // COM port number for the next Open; set by the connect handler.
 extern int g_portNumber;
 // Result of the last Open made by connection control (1 or 0); set back to 0
@@ -42,9 +44,11 @@ public:
     // Reads one line into buffer (at least kLineBufferSize bytes): the bytes
     // up to a CR, at most 99, then NUL; the CR is consumed, not stored.
     // Returns the count stored. Returns 0 at once when nothing is waiting; a
-    // line whose next byte does not come within kLineGapMs ends there.
+    // line whose next byte does not come within kLineGapMs ends there. A
+    // line still running kLineMaxMs after its first byte, or when *stop
+    // becomes non-zero, is dropped: 0 and an empty buffer.
     // On a closed link returns 0 and leaves the buffer untouched.
-    int ReadLine(char* buffer);
+    int ReadLine(char* buffer, const std::atomic<int>* stop = nullptr);
     // True when open and at least one byte waits in the input queue.
     bool InputWaiting();
     // Cancels the port's pending reads and writes, whoever issued them: they
@@ -60,6 +64,10 @@ public:
     // 57600 baud bytes of one line follow each other within 0.2 ms; USB
     // adapters deliver in chunks a few ms apart.
     static constexpr DWORD kLineGapMs = 200;
+    // How long a whole line may take from its first byte: the reply wait.
+    // A controller that answers takes a few milliseconds; bytes trickling
+    // in without an end are no answer, and must not hold the caller.
+    static constexpr DWORD kLineMaxMs = 2010;
     // How long a single byte's write may take before it is cancelled.
     static constexpr DWORD kWriteWaitMs = 1000;
 

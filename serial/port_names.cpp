@@ -25,12 +25,6 @@ bool TakePortName(unsigned long type, const char16_t* buffer, size_t capacityCha
     return true;
 }
 
-std::u16string PortDescription(const PortName& port, const std::u16string& friendlyName, const std::u16string& maker) {
-    if (friendlyName.empty())
-        return port + u": Windows records no name for the device behind this port";
-    return maker.empty() ? friendlyName : friendlyName + u", made by " + maker;
-}
-
 bool ComposePortDeviceName(int n, wchar_t* name, size_t capacity) {
     const int written = std::swprintf(name, capacity, n < 10 ? L"COM%d" : L"\\\\.\\COM%d", n);
     return written > 0 && static_cast<size_t>(written) < capacity;

@@ -1,14 +1,11 @@
-// Rules of the port list that need no Win32: which "PortName" registry values
-// name a COM port, the set that orders and de-duplicates them, and the
-// device name under which a port number is opened.
+// What Windows reports of the COM ports present, in terms that need no
+// Win32: which "PortName" registry values name a COM port, the port with
+// its device's texts, and the device name under which a port number is
+// opened.
 #pragma once
 
 #include <cstddef>
-#include <set>
 #include <string>
-
-// Item data that marks the "Refresh..." entry of the port list.
-constexpr unsigned long REFRESH_ITEM_DATA = 1;
 
 // Registry value types (as in winnt.h) that a port name may have.
 constexpr unsigned long kPortNameTypeSz = 1;        // REG_SZ
@@ -27,14 +24,14 @@ using PortName = std::u16string;
 // without one. Returns false (name untouched) for any other value.
 bool TakePortName(unsigned long type, const char16_t* buffer, size_t capacityChars, PortName* name);
 
-// Names gathered during one refill, unique and in ordinal (code unit,
-// case-sensitive) order: COM10 before COM2, com5 apart from COM5.
-using PortNameSet = std::set<PortName>;
-
-// What the port list's tool tip says of a port: the device's friendly name
-// (e.g. "USB Serial Port (COM3)") and its maker when recorded, else that
-// Windows records no name for it.
-std::u16string PortDescription(const PortName& port, const std::u16string& friendlyName, const std::u16string& maker);
+// A COM port present, with what Windows records of the device behind it:
+// its friendly name (e.g. "USB Serial Port (COM3)") and its maker, each
+// empty when none is recorded.
+struct PresentPort {
+    PortName name;
+    std::u16string friendlyName;
+    std::u16string maker;
+};
 
 // Composes the device name of COM port n into name (capacity chars): "COM<n>"
 // below 10, "\\.\COM<n>" from 10 on. False when it does not fit.

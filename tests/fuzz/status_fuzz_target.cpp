@@ -1,28 +1,30 @@
-// Coverage-guided fuzz target (libFuzzer, clang) for ParseSwitchStatus: the
-// input's first byte gives the flags, its second the buffer beneath each
-// line and (its low bit) whether the flags are current; the rest is the
-// wire, cut into lines as the poll worker reads them and held to the reply
-// model. Built and run by scripts/fuzz.sh.
+// Fuzz target for ParseSwitchStatus, held to the properties every correct
+// reading has (tests/host/reply_properties.h). The input's first byte gives
+// the flags before; its second the byte beneath the line, and in its low
+// bits whether the flags were current and the line is NUL-terminated; the
+// rest is the line (up to 99 bytes). The test pass runs it over generated
+// inputs (fuzz_driver.cpp); scripts/fuzz.sh runs it under libFuzzer.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "tests/reply_model.h"
+#include "tests/host/reply_properties.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2)
         return 0;
-    Flags flags;
-    for (size_t i = 0; i < flags.size(); ++i)
-        flags[i] = (data[0] >> i) & 1;
-    bool current = data[1] & 1;
-    for (const std::string& line : LinesAsPolled(std::string(reinterpret_cast<const char*>(data) + 2, size - 2))) {
-        const std::string failed = CheckParse(line, data[1], true, flags, current);
-        if (!failed.empty()) {
-            std::fprintf(stderr, "FAILED: %s\n", failed.c_str());
-            std::abort();
-        }
+    ReplyCase c;
+    for (size_t i = 0; i < c.before.size(); ++i)
+        c.before[i] = (data[0] >> i) & 1 ? '1' : '0';
+    c.current = data[1] & 1;
+    c.terminated = data[1] & 2;
+    c.fill = data[1];
+    c.line.assign(reinterpret_cast<const char*>(data) + 2, size - 2 < 99 ? size - 2 : 99);
+    const std::string failed = CheckReplyProperties(c, size * 0x9e3779b97f4a7c15ull + data[0]);
+    if (!failed.empty()) {
+        std::fprintf(stderr, "FAILED: %s\n", failed.c_str());
+        std::abort();
     }
     return 0;
 }

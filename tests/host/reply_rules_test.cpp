@@ -1,10 +1,10 @@
-// Status replies through ParseSwitchStatus, held to the reply model: the
-// rules' own examples; every length 0-120 of every byte value; random
-// replies (KAVRO_REPLY_COUNT of them, 20,000 by default, from
-// KAVRO_REPLY_SEED; scripts/fuzz.sh runs a million); and the lock.
+// Status replies through ParseSwitchStatus: the rules' own examples, the
+// properties every correct reading has over random replies (KAVRO_REPLY_COUNT
+// of them, 20,000 by default, from KAVRO_REPLY_SEED), how long a reading
+// stays current, and the lock.
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -12,41 +12,51 @@
 #include <thread>
 
 #include "device/switch_state.h"
-#include "tests/reply_model.h"
+#include "tests/host/reply_properties.h"
 
 namespace {
 
-struct Example {
-    std::string line;
-    const char* before;
-    const char* after;
-};
-
 TEST(ReplyRules, TheirOwnExamples) {
+    struct Example {
+        std::string line;
+        const char* before;
+        const char* after;  // null: the reply is not read (flags kept, reading not renewed)
+    };
     const Example examples[] = {
         {"11111111", "00000000", "11111111"},
-        {"11111111", "11111111", "11111111"},        // the same again: no change
         {"1 0 1 0 1 0 1 0", "00000000", "10101010"},
-        {"10101", "11111111", "11111111"},           // five bytes: dropped
-        {"  1111  ", "00000000", "00000000"},        // four after cleaning
-        {"101010", "11111111", "10101000"},          // six: flags 7 and 8 cleared
+        {"10101", "11111111", nullptr},               // five characters
+        {"  1111  ", "00000000", nullptr},            // four once cleaned
+        {"101010", "11111111", "10101000"},           // six: flags 7 and 8 cleared
         {"1010101", "00000001", "10101010"},
-        {"0000000011", "11111111", "00000000"},      // bytes after the eighth ignored
-        {"x1y1z1", "10101011", "01010100"},          // letters count and read clear
-        {"\n111111", "00000000", "11111100"},        // the LF of a CR LF ending
-        {std::string("1\t1\x01" "1\x1f" "11\x7f", 9), "00000000", "11111000"},
-        {std::string("111\0" "11111", 9), "00000000", "00000000"},  // cut at the NUL
-        {"\x80\xff" "1111", "11000000", "00111100"}, // high bytes count and read clear
-        {"00000011", "00000000", "00000011"},        // a change not seen on the panel
+        {"0000000011", "11111111", "00000000"},       // characters after the eighth ignored
+        {"00110011ERR", "00000000", "00110011"},      // ... whatever they are
+        {"\n111111", "00000000", "11111100"},         // the LF of a CR LF ending
+        {std::string("1\t1\x01" "1\x1f" "11\x7f", 9), "00000000", nullptr},  // DEL is no digit
+        {std::string("1\t1\x01" "1\x1f" "111", 9), "00000000", "11111100"},
+        {std::string("111\0" "11111", 9), "00000000", nullptr},  // cut at the NUL: three
+        {"00000011", "00000000", "00000011"},         // a change not seen on the panel
         {std::string(99, '1'), "00000000", "11111111"},
+        // Words and noise pass the length rule but are no switches.
+        {"error: unknown command", "10100000", nullptr},
+        {"x1y1z1", "10101011", nullptr},
+        {"\xf0\x80\xfe\x8c\xf8\x80\x80\xfe\xe0", "01000000", nullptr},
+        {"\x80\xff" "1111", "11000000", nullptr},
+        {"1111112", "11000000", nullptr},             // any character of the eight
+        {"111111?1", "11000000", nullptr},
     };
     for (const Example& e : examples) {
-        Flags flags{};
-        for (size_t i = 0; i < flags.size(); ++i)
-            flags[i] = e.before[i] == '1';
-        bool current = true;
-        EXPECT_EQ("", CheckParse(e.line, '1', true, flags, current));
-        EXPECT_EQ(e.after, ExpectedFlags(e.line, std::string(e.before))) << Hex(e.line);
+        ReplyCase c;
+        c.line = e.line, c.before = e.before;
+        std::string failure;
+        const ReplyOutcome out = Parse(c, &failure);
+        EXPECT_EQ("", failure);
+        EXPECT_EQ(e.after ? e.after : e.before, out.flags) << Hex(e.line);
+        EXPECT_EQ(e.after != nullptr, out.renewed) << Hex(e.line);
+        EXPECT_EQ(e.after != nullptr, out.repaint) << "a stale reading read again repaints, " << Hex(e.line);
+        c.current = true;
+        EXPECT_EQ(e.after && std::string(e.after) != e.before, Parse(c, nullptr).repaint)
+            << "a current reading repaints on a change only, " << Hex(e.line);
     }
 }
 
@@ -55,99 +65,86 @@ unsigned long Setting(const char* name, unsigned long fallback) {
     return text && *text ? std::strtoul(text, nullptr, 0) : fallback;
 }
 
-// A random reply: uniform bytes; bytes of the kinds the cleaning tells
-// apart; or valid digits among removable bytes, around the 6-byte minimum
-// and the 99-byte cut, now and then followed by a second answer.
-std::string RandomReply(std::mt19937_64& rng) {
-    static const char kinds[] = {'0', '1', '0', '1', ' ', '\t', '\n', '\v', '\f', '\r', '\0', '\x01', '\x1f',
+// A random reply of one of three kinds: uniform bytes; bytes of the kinds
+// the reading tells apart; or digits among removable bytes, around the
+// six-character minimum and the 99-byte line.
+ReplyCase RandomCase(std::mt19937_64& rng) {
+    static const char kinds[] = {'0', '1', '0', '1', ' ', '\t', '\n', '\r', '\0', '\x01', '\x1f',
                                  '!', '2', 'x', '\x7f', '\x80', '\xb1', '\xff'};
     const auto below = [&rng](size_t n) { return static_cast<size_t>(rng() % n); };
+    ReplyCase c;
     const size_t kind = below(3);
-    std::string reply(below(121), ' ');
-    for (char& c : reply)
-        c = kind == 0 ? static_cast<char>(rng()) : kind == 1 ? kinds[below(sizeof kinds)] : "\t \x01"[below(3)];
+    c.line.assign(below(100), ' ');
+    for (char& ch : c.line)
+        ch = kind == 0 ? static_cast<char>(rng()) : kind == 1 ? kinds[below(sizeof kinds)] : "\t \x01"[below(3)];
     if (kind == 2) {
-        for (size_t digits = 4 + below(7); digits > 0 && !reply.empty(); --digits)
-            reply[below(reply.size())] = below(2) ? '1' : '0';
-        if (below(4) == 0)
-            reply += "\r10100101";
+        for (size_t digits = 4 + below(7); digits > 0 && !c.line.empty(); --digits)
+            c.line[below(c.line.size())] = below(2) ? '1' : '0';
     }
-    return reply;
+    for (char& f : c.before)
+        f = below(2) ? '1' : '0';
+    c.current = below(2);
+    c.terminated = below(8) != 0;
+    c.fill = below(2) ? '1' : static_cast<unsigned char>(rng());
+    return c;
 }
 
-TEST(ReplyRules, EveryLengthAndByteThenRandomReplies) {
+TEST(ReplyRules, PropertiesHoldForRandomReplies) {
     const unsigned long count = Setting("KAVRO_REPLY_COUNT", 20000);
     const unsigned long seed = Setting("KAVRO_REPLY_SEED", 20261207);
     std::mt19937_64 rng(seed);
-    const auto start = std::chrono::steady_clock::now();
-    unsigned long parses = 0;
-    const auto check = [&](const std::string& wire) {
-        Flags flags{};
-        for (int& f : flags)
-            f = static_cast<int>(rng() % 2);
-        bool current = rng() % 2;
-        const unsigned char fill = rng() % 2 ? '1' : static_cast<unsigned char>(rng());
-        const bool terminated = rng() % 8 != 0;
-        for (const std::string& line : LinesAsPolled(wire)) {
-            ++parses;
-            const std::string failed = CheckParse(line, fill, terminated, flags, current);
-            if (!failed.empty()) {
-                ADD_FAILURE() << failed << "; on the wire " << Hex(wire) << " (seed " << seed << ")";
-                return false;
-            }
-        }
-        return true;
-    };
-    for (int length = 0; length <= 120; ++length) {
-        for (int byte = 0; byte < 256; ++byte) {
-            if (!check(std::string(static_cast<size_t>(length), static_cast<char>(byte))))
-                return;
-        }
-    }
     for (unsigned long n = 0; n < count; ++n) {
-        if (!check(RandomReply(rng)))
-            return;
+        const ReplyCase c = RandomCase(rng);
+        const std::string failed = CheckReplyProperties(c, rng());
+        ASSERT_EQ("", failed) << "(seed " << seed << ", reply " << n << ")";
     }
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("%d filled replies and %lu random ones (seed %lu): %lu lines parsed in %.2f s\n", 121 * 256, count,
-                seed, parses, seconds);
+    std::printf("%lu random replies (seed %lu): every property held\n", count, seed);
 }
 
-// The flags are current from a readable reply for the reply wait, renewed
-// only by another readable one.
-TEST(ReplyRules, FlagsStayCurrentForTheReplyWait) {
+TEST(ReplyRules, AReadingIsCurrentForTheReplyWaitOnly) {
     int flags[kSwitchCount] = {};
     SwitchReading reading;
     CCriticalSection lock;
     const SwitchState state{flags, reading, lock};
+    EXPECT_FALSE(ReadingIsCurrent(reading, 1000)) << "nothing read yet";
     char all[100] = "00000000";
     EXPECT_TRUE(ParseSwitchStatus(state, all, 8, 1000)) << "all clear, first read: the panel turns red";
-    char noise[100] = "\x13\x11";
-    EXPECT_FALSE(ParseSwitchStatus(state, noise, 2, 2000));
-    EXPECT_FALSE(ExpireSwitchStatus(state, 1000 + kStatusStaleMs - 1));
-    EXPECT_TRUE(reading.current);
-    EXPECT_TRUE(ExpireSwitchStatus(state, 1000 + kStatusStaleMs));
-    EXPECT_FALSE(reading.current);
-    EXPECT_FALSE(ExpireSwitchStatus(state, 9000)) << "once";
+    char noise[100] = "error: unknown command";
+    EXPECT_FALSE(ParseSwitchStatus(state, noise, 22, 2000));
+    // The next answer may come 1.99 s after the next poll, which follows a
+    // 100 ms pause: the flags stay current until then, and not much longer.
+    EXPECT_TRUE(ReadingIsCurrent(reading, 1000 + 100 + 1990 + 50));
+    EXPECT_FALSE(ReadingIsCurrent(reading, 1000 + 2500)) << "about 2 s after the last readable reply, not the error";
     EXPECT_TRUE(ParseSwitchStatus(state, all, 8, 9000)) << "read again: the panel shows the flags again";
+    EXPECT_FALSE(ParseSwitchStatus(state, all, 8, 9000 + 2100)) << "and then only on a change";
 }
 
+// A reader that holds the lock sees every flag of one reply or none of it:
+// replies that set and clear all eight alternate while the reader checks.
 TEST(ReplyRules, AReaderHoldingTheLockSeesNoneOrAllOfAReply) {
     int flags[kSwitchCount] = {};
     SwitchReading reading;
     CCriticalSection lock;
-    lock.Lock();
+    std::atomic<bool> done{false};
     std::thread writer([&] {
-        char line[100] = "11111111";
-        ParseSwitchStatus(SwitchState{flags, reading, lock}, line, 8, 1);
+        for (int i = 0; i < 20000; ++i) {
+            char line[100];
+            std::snprintf(line, sizeof line, "%s", i % 2 ? "00000000" : "11111111");
+            ParseSwitchStatus(SwitchState{flags, reading, lock}, line, 8, 1);
+        }
+        done = true;
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    for (int f : flags)
-        EXPECT_EQ(0, f);
-    lock.Unlock();
+    int checks = 0, torn = 0;
+    while (!done || checks == 0) {
+        CSingleLock held(&lock, true);
+        int set = 0;
+        for (int f : flags)
+            set += f;
+        torn += set != 0 && set != kSwitchCount;
+        ++checks;
+    }
     writer.join();
-    for (int f : flags)
-        EXPECT_EQ(1, f);
+    EXPECT_EQ(0, torn) << "of " << checks << " looks under the lock";
 }
 
 }  // namespace

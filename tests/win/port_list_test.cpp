@@ -1,8 +1,9 @@
-// The port list of the real dialog, filled through the real SetupAPI from
-// Ports devices registered in the test prefix (Wine lists every registered
-// device as present, so presence is not exercised): what the user does and
-// what Windows reports of devices coming and going, and the entries, the
-// selection and the tool tip it leaves.
+// The port list of the real dialog, driven as a user drives it (keys,
+// typed characters, the pointer) and filled through the real SetupAPI from
+// Ports devices registered in the test prefix, with Windows' notice of
+// devices coming and going (Wine lists every registered device as present,
+// so presence is not exercised): the entries, the field and the tool tip
+// each row leaves.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -14,7 +15,6 @@
 #include <vector>
 
 #include "app/resource.h"
-#include "serial/port_names.h"
 #include "tests/win/tool_fixture.h"
 
 namespace {
@@ -22,13 +22,14 @@ namespace {
 class PortListTest;
 
 std::wstring NoName(const wchar_t* port) { return std::wstring(port) + L": Windows records no name for the device behind this port"; }
+const std::wstring kUsb3 = L"USB Serial Port (COM3), made by FTDI";
 
 struct ListRow {
     const char* name;
     std::function<void(PortListTest&)> act;
     std::vector<std::wstring> entries;  // in the list's order; COM11 is there from the start
-    const wchar_t* selected;            // the text in the list's field
-    std::wstring tip = NoName(L"COM11");  // the list's tool tip
+    const wchar_t* field;               // the text in the list's field
+    std::wstring tip;                   // the list's tool tip for it
 };
 
 void PrintTo(const ListRow& row, std::ostream* os) { *os << row.name; }
@@ -42,15 +43,14 @@ public:
         device.raw.assign(static_cast<const BYTE*>(data), static_cast<const BYTE*>(data) + bytes);
         ASSERT_TRUE(devices_.Add(device)) << devices_.LastError();
     }
-    void Refill() { dlg_->RunOnUi([this] { dlg_->RefreshPortList(); }); }
-    void AddNamed(const wchar_t* port, const wchar_t* friendlyName, const wchar_t* maker) {
+    void AddNamed(const wchar_t* port, const std::wstring& friendlyName, const wchar_t* maker) {
         PortDevice device;
         device.portName = port;
         device.friendlyName = friendlyName;
         device.maker = maker;
         ASSERT_TRUE(devices_.Add(device)) << devices_.LastError();
     }
-    // Windows tells every top-level window that devices changed.
+    // Windows tells every top-level window that devices changed ...
     static void DevicesChanged() {
         DWORD_PTR result = 0;
         ::SendMessageTimeoutW(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0, SMTO_ABORTIFHUNG, 2000, &result);
@@ -76,31 +76,23 @@ public:
             return list;
         });
     }
-    std::wstring PortTip() {
-        return OnUi<std::wstring>([this] {
-            wchar_t text[256] = {};
-            TTTOOLINFOW tool = {};
-            tool.cbSize = sizeof(tool);
-            tool.hwnd = main_;
-            tool.uId = reinterpret_cast<UINT_PTR>(dlg_->m_portCombo.m_hWnd);
-            tool.lpszText = text;
-            ::SendMessageW(dlg_->m_toolTip.GetSafeHwnd(), TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&tool));
-            return std::wstring(text);
-        });
+    // Devices added, and Windows' notice of them acted on.
+    void Listed(size_t entries) {
+        DevicesChanged();
+        ASSERT_TRUE(WaitUntil([&] { return Entries().size() == entries; }, 3000)) << "not refilled";
     }
+    void FieldBecomes(const std::wstring& text) {
+        ASSERT_TRUE(WaitUntil([&] { return Text(IDC_PORT_COMBO) == text; }, 3000))
+            << "the field shows " << Narrow(Text(IDC_PORT_COMBO));
+    }
+    static std::string Narrow(const std::wstring& s) { return std::string(s.begin(), s.end()); }
 };
 
 const std::wstring kFullName = L"COM" + std::wstring(253, L'7');  // all 512 bytes, no NUL
+const std::wstring kLongName = L"USB Serial Converter with a name far longer than a buffer of 256 characters holds " +
+                               std::wstring(220, L'x') + L" (COM4)";
 
 const ListRow kRows[] = {
-    {"NoDevicesLeavesRefreshAlone", [](PortListTest& t) { t.devices_.Remove(0), t.ChoosePort(L"Refresh..."); },
-     {L"Refresh..."}, L"Refresh...", L"Reads the COM ports present again"},
-    {"PortsByTextRefreshLastFirstChosen",
-     [](PortListTest& t) {
-         t.Add(L"COM3"), t.Add(L"COM1"), t.Add(L"COM2");
-         t.ChoosePort(L"Refresh...");
-     },
-     {L"COM1", L"COM11", L"COM2", L"COM3", L"Refresh..."}, L"COM1", NoName(L"COM1")},
     {"OnlyComNamesOfStringTypesOnceEach",
      [](PortListTest& t) {
          t.Add(L"COM5"), t.Add(L"COM5"), t.Add(L"LPT1"), t.Add(L"com6");
@@ -115,29 +107,83 @@ const ListRow kRows[] = {
          noValue.hasValue = false;
          noKey.hasKey = false;
          ASSERT_TRUE(t.devices_.Add(noValue) && t.devices_.Add(noKey)) << t.devices_.LastError();
-         t.ChoosePort(L"Refresh...");
+         t.Listed(6);
      },
-     {L"COM%WINDIR%", L"COM11", L"COM5", L"com6", kFullName, L"Refresh..."}, L"COM%WINDIR%", NoName(L"COM%WINDIR%")},
-    {"ChosenPortKeptByARefill",
+     {L"COM%WINDIR%", L"COM11", L"COM5", L"com6", kFullName, L"Refresh..."}, L"COM11", NoName(L"COM11")},
+    {"NoPortsLeaveRefreshAlone",
      [](PortListTest& t) {
-         t.Add(L"COM3"), t.ChoosePort(L"Refresh..."), t.ChoosePort(L"COM3");
-         t.Refill();
+         ASSERT_TRUE(t.devices_.Remove(0));
+         t.Listed(1);
      },
-     {L"COM11", L"COM3", L"Refresh..."}, L"COM3", NoName(L"COM3")},
-    {"ChoosingRefreshFallsBackToTheFirst",
+     {L"Refresh..."}, L"Refresh...", L"Reads the COM ports present again"},
+    {"RefreshChosenWithAKeyReadsThePortsAgainAndShowsTheFirst",
      [](PortListTest& t) {
-         t.Add(L"COM3"), t.ChoosePort(L"Refresh..."), t.ChoosePort(L"COM3");
-         t.ChoosePort(L"Refresh...");
+         t.Add(L"COM3"), t.Add(L"COM1");
+         t.PressKey(VK_DOWN);  // from COM11 to "Refresh..."
      },
-     {L"COM11", L"COM3", L"Refresh..."}, L"COM11"},
-    {"ChosenPortThatVanishedFallsBack",
+     {L"COM1", L"COM11", L"COM3", L"Refresh..."}, L"COM1", NoName(L"COM1")},
+    {"KeyPickNamesItsDevice",
      [](PortListTest& t) {
-         t.devices_.Remove(0), t.Add(L"COM4");
-         t.Refill();
+         t.AddNamed(L"COM3", L"USB Serial Port (COM3)", L"FTDI");
+         t.Listed(3);
+         t.PressKey(VK_DOWN);
      },
-     {L"COM4", L"Refresh..."}, L"COM4", NoName(L"COM4")},
-    {"ChoosingAPortDoesNotRefill", [](PortListTest& t) { t.Add(L"COM2"), t.ChoosePort(L"COM11"); },
-     {L"COM11", L"Refresh..."}, L"COM11"},
+     {L"COM11", L"COM3", L"Refresh..."}, L"COM3", kUsb3},
+    {"PointerPickNamesItsDevice",
+     [](PortListTest& t) {
+         t.AddNamed(L"COM3", L"USB Serial Port (COM3)", L"FTDI");
+         t.Listed(3);
+         ASSERT_TRUE(t.PickPort(L"COM3"));
+     },
+     {L"COM11", L"COM3", L"Refresh..."}, L"COM3", kUsb3},
+    {"F4ThenKeysThenEnterNamesItsDevice",
+     [](PortListTest& t) {
+         t.AddNamed(L"COM3", L"USB Serial Port (COM3)", L"FTDI");
+         t.Listed(3);
+         t.PressKey(VK_F4), t.PressKey(VK_DOWN), t.PressKey(VK_RETURN);
+     },
+     {L"COM11", L"COM3", L"Refresh..."}, L"COM3", kUsb3},
+    {"AltDownOnTypedTextThenEnterNamesWhatTheListPutsInTheField",
+     [](PortListTest& t) {
+         t.AddNamed(L"COM3", L"USB Serial Port (COM3)", L"FTDI");
+         t.Listed(3);
+         ASSERT_TRUE(t.PickPort(L"COM3"));
+         // "COM1" typed over it; opening the list puts the first entry that
+         // begins so into the field, without a word to the dialog.
+         t.PressKey(VK_END), t.TypeText(L"\b1");
+         t.FieldBecomes(L"COM1");
+         t.PressKey(VK_DOWN, true), t.PressKey(VK_RETURN);
+     },
+     {L"COM11", L"COM3", L"Refresh..."}, L"COM11", NoName(L"COM11")},
+    {"TypingNamesWhatTheFieldShows",
+     [](PortListTest& t) {
+         t.AddNamed(L"COM3", L"USB Serial Port (COM3)", L"FTDI");
+         t.Listed(3);
+         t.PressKey(VK_END), t.TypeText(L"\b\b3");
+         t.FieldBecomes(L"COM3");
+     },
+     {L"COM11", L"COM3", L"Refresh..."}, L"COM3", kUsb3},
+    {"TypedTextThatNamesNoPortChoosesNothing",
+     [](PortListTest& t) {
+         t.PressKey(VK_END), t.TypeText(L"\b\b7");
+         t.FieldBecomes(L"COM7");
+     },
+     {L"COM11", L"Refresh..."}, L"COM7", L"Choose the controller's COM port"},
+    {"ToolTipNamesADeviceWhateverTheLengthOfItsName",
+     [](PortListTest& t) {
+         t.AddNamed(L"COM4", kLongName, L"FTDI");
+         ASSERT_TRUE(t.devices_.Remove(0));  // COM11 goes: COM4 is shown
+         t.Listed(2);
+     },
+     {L"COM4", L"Refresh..."}, L"COM4", kLongName + L", made by FTDI"},
+    {"ChoosingRefreshWithThePointerFallsBackToTheFirst",
+     [](PortListTest& t) {
+         t.Add(L"COM3");
+         t.Listed(3);
+         ASSERT_TRUE(t.PickPort(L"COM3"));
+         ASSERT_TRUE(t.PickPort(L"Refresh...", L"COM11"));
+     },
+     {L"COM11", L"COM3", L"Refresh..."}, L"COM11", NoName(L"COM11")},
 
     // --- Adapters plugged in and pulled out while the tool runs
     {"PluggedInShowsUp",
@@ -145,84 +191,65 @@ const ListRow kRows[] = {
          t.AddNamed(L"COM3", L"USB Serial Port (COM3)", L"FTDI");
          t.PortChanged(DBT_DEVICEARRIVAL, L"COM3");
      },
-     {L"COM11", L"COM3", L"Refresh..."}, L"COM11"},
+     {L"COM11", L"COM3", L"Refresh..."}, L"COM11", NoName(L"COM11")},
     {"ChosenPortKeptWhenAnotherComes",
      [](PortListTest& t) {
          t.AddNamed(L"COM3", L"USB Serial Port (COM3)", L"FTDI");
-         t.ChoosePort(L"Refresh..."), t.ChoosePort(L"COM3");
+         t.Listed(3);
+         ASSERT_TRUE(t.PickPort(L"COM3"));
          t.Add(L"COM1");
-         t.DevicesChanged();
+         t.Listed(4);
      },
-     {L"COM1", L"COM11", L"COM3", L"Refresh..."}, L"COM3", L"USB Serial Port (COM3), made by FTDI"},
+     {L"COM1", L"COM11", L"COM3", L"Refresh..."}, L"COM3", kUsb3},
     {"ChosenPortPulledOutFallsBack",
      [](PortListTest& t) {
-         t.Add(L"COM3"), t.ChoosePort(L"Refresh..."), t.ChoosePort(L"COM3");
-         t.devices_.Remove(1);
+         t.Add(L"COM3");
+         t.Listed(3);
+         ASSERT_TRUE(t.PickPort(L"COM3"));
+         ASSERT_TRUE(t.devices_.Remove(1));
          t.PortChanged(DBT_DEVICEREMOVECOMPLETE, L"COM3");
      },
-     {L"COM11", L"Refresh..."}, L"COM11"},
+     {L"COM11", L"Refresh..."}, L"COM11", NoName(L"COM11")},
     {"PluggedInWhileConnected",
      [](PortListTest& t) {
          t.Connect("10000001");
          t.Add(L"COM3");
-         t.DevicesChanged();
-         ASSERT_TRUE(WaitUntil([&] { return t.Entries().size() == 3; }, 3000));
+         t.Listed(3);
          t.ExpectFollows("01000010");  // the connection untouched
      },
-     {L"COM11", L"COM3", L"Refresh..."}, L"COM11"},
+     {L"COM11", L"COM3", L"Refresh..."}, L"COM11", NoName(L"COM11")},
     {"PluggedInWhileTheListIsDroppedDown",
      [](PortListTest& t) {
+         t.PressKey(VK_F4);
          const HWND combo = ::GetDlgItem(t.main_, IDC_PORT_COMBO);
-         ::SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
+         ASSERT_TRUE(WaitUntil([&] { return ::SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0) != 0; }, 3000));
          t.Add(L"COM3");
+         const int settled = t.dlg_->m_devicesSettled;
          t.PortChanged(DBT_DEVICEARRIVAL, L"COM3");
-         ::Sleep(1000);
+         // Once the tool has acted on the notice, the list under the
+         // pointer is still as it was.
+         ASSERT_TRUE(WaitUntil([&] { return t.dlg_->m_devicesSettled > settled; }, 3000));
          EXPECT_EQ((std::vector<std::wstring>{L"COM11", L"Refresh..."}), t.Entries()) << "refilled under the pointer";
-         ::SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
+         t.PressKey(VK_ESCAPE);
      },
-     {L"COM11", L"COM3", L"Refresh..."}, L"COM11"},
-    {"TypedTextStaysThroughARefill",
-     [](PortListTest& t) {
-         ::SetWindowTextW(::GetWindow(::GetDlgItem(t.main_, IDC_PORT_COMBO), GW_CHILD), L"COM7");
-         t.Add(L"COM3");
-         t.DevicesChanged();
-     },
-     {L"COM11", L"COM3", L"Refresh..."}, L"COM7", L"Choose the controller's COM port"},
-    {"ToolTipNamesTheDeviceWithoutMaker",
-     [](PortListTest& t) {
-         t.AddNamed(L"COM4", L"Bluetooth Link (COM4)", L"");
-         t.ChoosePort(L"Refresh..."), t.ChoosePort(L"COM4");
-     },
-     {L"COM11", L"COM4", L"Refresh..."}, L"COM4", L"Bluetooth Link (COM4)"},
+     {L"COM11", L"COM3", L"Refresh..."}, L"COM11", NoName(L"COM11")},
 };
 
-TEST_P(PortListTest, EntriesSelectionAndToolTip) {
-    GetParam().act(*this);
+TEST_P(PortListTest, EntriesFieldAndToolTip) {
+    const ListRow& row = GetParam();
+    row.act(*this);
     if (HasFatalFailure())
         return;
-    // A device change is acted on a few hundred milliseconds later.
-    WaitUntil([this] { return Entries() == GetParam().entries; }, 3000);
-    struct Entry {
-        std::wstring text;
-        DWORD_PTR data;
-    };
-    const auto entries = OnUi<std::vector<Entry>>([this] {
-        std::vector<Entry> list;
-        for (int i = 0; i < dlg_->m_portCombo.GetCount(); ++i) {
-            CString text;
-            dlg_->m_portCombo.GetLBText(i, text);
-            list.push_back({text, dlg_->m_portCombo.GetItemData(i)});
-        }
-        return list;
-    });
+    EXPECT_TRUE(WaitUntil([&] { return Entries() == row.entries; }, 3000));
     std::vector<std::wstring> texts;
-    for (const Entry& e : entries) {
-        texts.push_back(e.text);
-        EXPECT_EQ(e.text == L"Refresh..." ? REFRESH_ITEM_DATA : 0u, e.data) << "item data of " << e.text.size();
+    for (int i = 0; i < static_cast<int>(row.entries.size()); ++i) {
+        const DWORD_PTR data = OnUi<DWORD_PTR>([&] { return dlg_->m_portCombo.GetItemData(i); });
+        EXPECT_EQ(row.entries[static_cast<size_t>(i)] == L"Refresh..." ? 1u : 0u, data) << "item data of entry " << i;
     }
-    EXPECT_EQ(GetParam().entries, texts);
-    EXPECT_EQ(GetParam().selected, Text(IDC_PORT_COMBO));
-    EXPECT_EQ(GetParam().tip, PortTip());
+    EXPECT_EQ(row.entries, Entries());
+    FieldBecomes(row.field);
+    // What the field shows, the tip says: at once, not one event late.
+    EXPECT_TRUE(WaitUntil([&] { return PortTip() == row.tip; }, 2000)) << "the tip says " << Narrow(PortTip());
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, PortListTest, ::testing::ValuesIn(kRows),

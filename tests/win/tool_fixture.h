@@ -26,6 +26,8 @@ class TestDialog : public CKAVRODisplayLimitSwitchesDlg {
 public:
     std::atomic<int> m_panelRefreshes{0};
     std::atomic<int> m_connectionLosts{0};
+    // Times the tool acted on device notices once they had settled.
+    std::atomic<int> m_devicesSettled{0};
 
     // Runs fn on the dialog's thread, also while a message box is up there.
     void RunOnUi(const std::function<void()>& fn);
@@ -62,9 +64,20 @@ public:
     void Click();  // Connect or Disconnect, posted as a click is
     // Clicks "Swap Z axis" and waits until the dialog has handled it.
     void Swap();
-    // Chooses the list entry with this text as the user does ("" chooses
-    // none); false when there is no such entry.
-    bool ChoosePort(const std::wstring& text);
+    // The port list as the user works it. Keys and characters are posted to
+    // the list's field, the pointer moved and clicked with SendInput.
+    HWND PortField() const;
+    void PressKey(UINT vk, bool alt = false);
+    void TypeText(const std::wstring& text);  // '\b' is Backspace
+    // Opens the list with the pointer and clicks the entry with this text;
+    // false when the list does not show it, or the field then does not
+    // show `shows` (the entry's text, if not given).
+    bool PickPort(const std::wstring& text, std::wstring shows = L"");
+    // Registers a Ports device, as an adapter plugged in. The handles the
+    // registration leaves in this process are the test's, not the tool's.
+    void AddDevice(const std::wstring& portName);
+    // What the port list's tool tip would show now.
+    std::wstring PortTip();
     // The next message box of the dialog's thread; hWnd null when none came.
     MessageBoxSeen WaitBox(int timeoutMs);
     static void PressOk(const MessageBoxSeen& box);
@@ -91,14 +104,15 @@ public:
     std::wstring SerialShown() const;
 
     // Presses Connect; expects the connection up and polled, the serial
-    // number and the panel showing the controller's switches.
-    void Connect(const std::string& switches = "00000000");
+    // number and the panel showing the controller's switches (8 digits), or
+    // the flags given.
+    void Connect(const std::string& switches = "00000000", std::string flags = "");
     // Until n more polls have gone out.
     void Polls(int n);
-    // The controller answers `line` from now on: the flags are what the
-    // rules make of it by the next poll but one, the panel shows them, and
-    // one repaint was asked for exactly when a flag changed.
-    void ExpectFollows(const std::string& line);
+    // The controller answers `line` from now on: the flags are `flags`
+    // (the line itself when not given) by the next poll but one, the panel
+    // shows them, and one repaint was asked for exactly when a flag changed.
+    void ExpectFollows(const std::string& line, std::string flags = "");
     // The box comes between minMs and maxMs from now, says what it should,
     // captioned with the program's name; it is left up.
     MessageBoxSeen ExpectBox(const ExpectedBox& box, int minMs, int maxMs);
@@ -129,6 +143,8 @@ private:
 // threadId (0: any), other than `except`, with this caption (null: any).
 HWND FindDialog(DWORD processId, DWORD threadId, const wchar_t* caption, HWND except = nullptr);
 std::wstring WindowClass(HWND hWnd);
+
+std::string Hex(const std::string& bytes);
 
 // Milliseconds since the tick count `start`.
 inline long long MsSince(ULONGLONG start) { return static_cast<long long>(::GetTickCount64() - start); }
