@@ -21,7 +21,7 @@ build_host() {
 build_win() {
     cmake -S "$root" -B "$build/win" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-        -DKAVRO_SIM="$build/host/sim/kavro-sim" >/dev/null
+        -DKAVRO_SIM="$build/host/tests/sim/kavro-test-sim" >/dev/null
     # shellcheck disable=SC2046
     cmake --build "$build/win" -j "$jobs" $(_targets "$@")
 }

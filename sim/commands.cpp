@@ -49,10 +49,8 @@ CommandLine SplitCommand(const std::string& line) {
 }
 
 bool IsControllerCommand(const std::string& verb) {
-    static const char* const verbs[] = {
-        "switches", "switches-hex", "serial-hex", "delay", "silent",
-        "answer", "eol", "send", "preload", "hangup", "received", "clear-received", "count", "opened",
-        "events", "now", "xonxoff"};
+    static const char* const verbs[] = {"switches", "switches-hex", "serial-hex", "delay", "send",
+                                        "clear-received", "count", "events", "now"};
     for (const char* known : verbs) {
         if (verb == known)
             return true;
@@ -71,7 +69,7 @@ std::optional<std::string> RunControllerCommand(AttachedController& target, cons
         logic.SetSwitches(arg);
         return Ok();
     }
-    if (verb == "switches-hex" || verb == "serial-hex" || verb == "send" || verb == "preload") {
+    if (verb == "switches-hex" || verb == "serial-hex" || verb == "send") {
         const std::optional<std::string> bytes = FromHex(arg);
         if (!bytes)
             return "err bad hex: " + arg;
@@ -79,8 +77,6 @@ std::optional<std::string> RunControllerCommand(AttachedController& target, cons
             logic.SetSwitches(*bytes);
         else if (verb == "serial-hex")
             logic.SetSerial(*bytes);
-        else if (verb == "preload")
-            target.Preload(*bytes);
         else if (!target.SendRaw(*bytes))
             return "err the port is not open, bytes dropped";
         return Ok();
@@ -92,36 +88,6 @@ std::optional<std::string> RunControllerCommand(AttachedController& target, cons
         logic.SetDelay(std::chrono::milliseconds(*ms));
         return Ok();
     }
-    if (verb == "silent") {
-        logic.Silence();
-        return Ok();
-    }
-    if (verb == "answer") {
-        logic.Resume();
-        return Ok();
-    }
-    if (verb == "eol") {
-        if (arg == "cr")
-            logic.SetCrLf(false);
-        else if (arg == "crlf")
-            logic.SetCrLf(true);
-        else
-            return "err eol is cr or crlf";
-        return Ok();
-    }
-    if (verb == "xonxoff") {
-        if (arg != "on" && arg != "off")
-            return "err xonxoff is on or off";
-        if (!target.Port().SetXonXoff(arg == "on"))
-            return "err the line's settings cannot be changed";
-        return Ok();
-    }
-    if (verb == "hangup") {
-        target.Hangup();
-        return Ok();
-    }
-    if (verb == "received")
-        return Ok(ToHex(logic.ReceivedLog()));
     if (verb == "clear-received") {
         logic.ClearReceived();
         return Ok();
@@ -133,8 +99,6 @@ std::optional<std::string> RunControllerCommand(AttachedController& target, cons
             return Ok(std::to_string(logic.ReadsnCount()));
         return "err count swin or count readsn";
     }
-    if (verb == "opened")
-        return Ok(target.Opened() ? "1" : "0");
     if (verb == "events")
         return Ok(EventsText(logic.Events()));
     if (verb == "now")

@@ -307,11 +307,16 @@ std::optional<std::string> ControlServer::Execute(Connection& c, const std::stri
         return StartWait(c, command.argument);
     if (command.verb == "hangup" && c.controller)
         return Hangup(c);
-    if (!IsControllerCommand(command.verb))
+    const bool ours = IsControllerCommand(command.verb);
+    if (!ours && !options_.extraCommands)
         return "err unknown command: " + command.verb;
     if (!c.controller)
         return std::string("err attach a port first");
-    return RunControllerCommand(*c.controller, command);
+    if (ours)
+        return RunControllerCommand(*c.controller, command);
+    if (std::optional<std::string> reply = options_.extraCommands(*c.controller, command))
+        return reply;
+    return "err unknown command: " + command.verb;
 }
 
 std::vector<std::string> ControlServer::LinkPaths(int port) const {

@@ -46,8 +46,6 @@ public:
     const std::string& Serial() const { return serial_; }
     void SetDelay(std::chrono::milliseconds delay) { delay_ = delay; }
     std::chrono::milliseconds Delay() const { return delay_; }
-    void SetCrLf(bool crlf) { crlf_ = crlf; }
-    bool CrLf() const { return crlf_; }
 
     // Silent drops answers already scheduled too: "from now" means nothing
     // more goes out, whatever was asked before.
@@ -55,7 +53,6 @@ public:
     void Resume() { silent_ = false; }
     bool Silent() const { return silent_; }
 
-    const std::string& ReceivedLog() const { return received_; }
     // Events since the start or the last ClearReceived(), oldest first.
     const std::vector<LineEvent>& Events() const { return events_; }
     long SwinCount() const { return swinCount_; }
@@ -76,14 +73,12 @@ private:
     std::string switches_ = "00000000";
     std::string serial_;
     std::chrono::milliseconds delay_{0};
-    bool crlf_ = false;
     bool silent_ = false;
 
     std::string line_;
     bool lineOverflow_ = false;
     std::deque<Answer> pending_;
 
-    std::string received_;
     std::vector<LineEvent> events_;
     long swinCount_ = 0;
     long readsnCount_ = 0;

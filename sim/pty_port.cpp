@@ -141,17 +141,6 @@ void PtyPort::DiscardUndelivered() {
     close(slave);
 }
 
-bool PtyPort::SetXonXoff(bool on) {
-    termios tio{};
-    if (master_ < 0 || tcgetattr(master_, &tio) != 0)
-        return false;
-    if (on)
-        tio.c_iflag |= IXON | IXOFF;
-    else
-        tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF);
-    return tcsetattr(master_, TCSANOW, &tio) == 0;
-}
-
 void PtyPort::Hangup() {
     if (watch_ >= 0) {
         close(watch_);

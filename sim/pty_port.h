@@ -45,8 +45,6 @@ public:
 
     // Turns the line's XON/XOFF flow control on or off, as a terminal's
     // defaults or an earlier program would leave it; the next program to
-    // open the port reads it from the port's settings.
-    bool SetXonXoff(bool on);
 
     // The pulled cable: closes the master, the slave path disappears.
     void Hangup();

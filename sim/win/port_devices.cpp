@@ -53,7 +53,7 @@ bool RemoveById(const std::wstring& id, std::wstring* error) {
 
 PortDevices::~PortDevices() {
     for (size_t i = 0; i < ids_.size(); ++i) {
-        if (!Remove(i) && !ids_[i].empty())
+        if (!RemoveAt(i) && !ids_[i].empty())
             std::fwprintf(stderr, L"PortDevices: %ls\n", lastError_.c_str());
     }
 }
@@ -64,7 +64,14 @@ bool PortDevices::Add(const std::wstring& portName) {
     return Add(device);
 }
 
-bool PortDevices::Add(const PortDevice& wanted) {
+bool PortDevices::Add(const PortDevice& device) {
+    return Add(device, true, [&device](HKEY key) {
+        return RegSetValueExW(key, L"PortName", 0, REG_SZ, reinterpret_cast<const BYTE*>(device.portName.c_str()),
+                              static_cast<DWORD>((device.portName.size() + 1) * sizeof(wchar_t)));
+    });
+}
+
+bool PortDevices::Add(const PortDevice& wanted, bool makeKey, const std::function<LONG(HKEY)>& writeKey) {
     DeviceSet set(SetupDiCreateDeviceInfoList(&GUID_DEVCLASS_PORTS, nullptr));
     SP_DEVINFO_DATA device{};
     device.cbSize = sizeof device;
@@ -85,20 +92,14 @@ bool PortDevices::Add(const PortDevice& wanted) {
     if (!SetProperty(set.get(), &device, SPDRP_FRIENDLYNAME, wanted.friendlyName) ||
         !SetProperty(set.get(), &device, SPDRP_MFG, wanted.maker))
         failure = Failed(L"SetupDiSetDeviceRegistryPropertyW");
-    if (failure.empty() && wanted.hasKey) {
+    if (failure.empty() && makeKey) {
         const HKEY key = SetupDiCreateDevRegKeyW(set.get(), &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, nullptr, nullptr);
         if (key == INVALID_HANDLE_VALUE) {
             failure = Failed(L"SetupDiCreateDevRegKeyW");
         } else {
-            if (wanted.hasValue) {
-                const bool raw = !wanted.raw.empty();
-                const BYTE* data = raw ? wanted.raw.data() : reinterpret_cast<const BYTE*>(wanted.portName.c_str());
-                const DWORD size = raw ? static_cast<DWORD>(wanted.raw.size())
-                                       : static_cast<DWORD>((wanted.portName.size() + 1) * sizeof(wchar_t));
-                const LONG result = RegSetValueExW(key, L"PortName", 0, raw ? wanted.type : REG_SZ, data, size);
-                if (result != ERROR_SUCCESS)
-                    failure = Failed(L"RegSetValueExW PortName", static_cast<DWORD>(result));
-            }
+            const LONG result = writeKey(key);
+            if (result != ERROR_SUCCESS)
+                failure = Failed(L"writing the device's key", static_cast<DWORD>(result));
             RegCloseKey(key);
         }
     }
@@ -111,7 +112,7 @@ bool PortDevices::Add(const PortDevice& wanted) {
     return true;
 }
 
-bool PortDevices::Remove(size_t index) {
+bool PortDevices::RemoveAt(size_t index) {
     if (index >= ids_.size() || ids_[index].empty()) {
         lastError_ = L"no device " + std::to_wstring(index);
         return false;

@@ -8,16 +8,13 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 // One device as registered.
 struct PortDevice {
     std::wstring portName;      // the "PortName" value, as REG_SZ
-    DWORD type = REG_SZ;        // with `raw`: the value's registry type
-    std::vector<BYTE> raw;      // when not empty: the value's exact bytes instead of portName
-    bool hasValue = true;       // false: the device's hardware key holds no PortName
-    bool hasKey = true;         // false: the device has no hardware key at all
     std::wstring friendlyName;  // SPDRP_FRIENDLYNAME, when not empty
     std::wstring maker;         // SPDRP_MFG, when not empty
 };
@@ -32,9 +29,6 @@ public:
 
     bool Add(const std::wstring& portName);
     bool Add(const PortDevice& device);
-    // Removes the device added as number `index` (0 first), as an adapter
-    // unplugged; false when it is not there.
-    bool Remove(size_t index);
     // Lets the devices outlive this object.
     void Keep() { ids_.clear(); }
 
@@ -43,6 +37,15 @@ public:
 
     // What went wrong last, for messages.
     const std::wstring& LastError() const { return lastError_; }
+
+protected:
+    // Registers a device with the texts of `device`; its hardware key, made
+    // only when makeKey, is filled by writeKey (a registry result) instead
+    // of the PortName value.
+    bool Add(const PortDevice& device, bool makeKey, const std::function<LONG(HKEY)>& writeKey);
+    // Removes the device added as number `index` (0 first), as an adapter
+    // unplugged; false when it is not there.
+    bool RemoveAt(size_t index);
 
 private:
     std::vector<std::wstring> ids_;  // instance ids; empty once removed

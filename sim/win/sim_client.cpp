@@ -95,25 +95,11 @@ bool SimController::Ok(const std::string& line, int timeoutMs) {
 }
 
 bool SimController::Attach(int port) { return Ok("attach " + std::to_string(port)); }
-bool SimController::Block(int port) { return Ok("block " + std::to_string(port)); }
 bool SimController::SetSwitches(const std::string& bytes) { return Ok("switches-hex " + kavro_sim::ToHex(bytes)); }
 bool SimController::SetSerial(const std::string& text) { return Ok("serial-hex " + kavro_sim::ToHex(text)); }
 bool SimController::SetDelay(int ms) { return Ok("delay " + std::to_string(ms)); }
-bool SimController::Silent() { return Ok("silent"); }
-bool SimController::Answer() { return Ok("answer"); }
-bool SimController::SetCrLf(bool crlf) { return Ok(crlf ? "eol crlf" : "eol cr"); }
 bool SimController::Send(const std::string& bytes) { return Ok("send " + kavro_sim::ToHex(bytes)); }
-bool SimController::SetXonXoff(bool on) { return Ok(on ? "xonxoff on" : "xonxoff off"); }
-bool SimController::Preload(const std::string& bytes) { return Ok("preload " + kavro_sim::ToHex(bytes)); }
-bool SimController::Hangup() { return Ok("hangup"); }
 bool SimController::ClearReceived() { return Ok("clear-received"); }
-bool SimController::Opened() { return Ok("opened") && value_ == "1"; }
-
-std::string SimController::Received() {
-    if (!Ok("received"))
-        return {};
-    return kavro_sim::FromHex(value_).value_or("(bad hex from the simulator)");
-}
 
 int SimController::Count(const char* what) { return Ok(std::string("count ") + what) ? std::atoi(value_.c_str()) : -1; }
 

@@ -37,10 +37,6 @@ public:
 
     // Creates the controller behind COM<port>.
     bool Attach(int port);
-    // Makes COM<port> a port that cannot be opened (access denied): Wine
-    // does not refuse a second open of a port, so this stands in for a port
-    // another program holds.
-    bool Block(int port);
 
     // The "?swin" answer: usually 8 of '0'/'1', but any bytes (NUL, CR, bytes
     // over 0x7F) arrive exactly.
@@ -49,27 +45,11 @@ public:
     bool SetSerial(const std::string& text);
     // Delay before each answer to a command received from now on.
     bool SetDelay(int ms);
-    // No answers from now on, not even those already scheduled.
-    bool Silent();
-    // Answers again after Silent().
-    bool Answer();
-    // Ends answers with CR LF instead of CR.
-    bool SetCrLf(bool crlf);
     // Puts these bytes on the line at once; fails (bytes dropped) when the
     // tool does not have the port open.
     bool Send(const std::string& bytes);
-    // Leaves the line with XON/XOFF flow control on, as a terminal's
-    // defaults or an earlier program would.
-    bool SetXonXoff(bool on);
-    // Leaves bytes in the port's input queue even while the tool has it
-    // closed, as an earlier session would: the tool finds them at its open.
-    bool Preload(const std::string& bytes);
-    // Closes the controller's side of the line, as if the cable was pulled.
-    bool Hangup();
 
-    // Every byte the tool sent since attach or the last ClearReceived().
-    std::string Received();
-    // Clears the received bytes, the command counts and the events.
+    // Clears the command counts and the events.
     bool ClearReceived();
     // How many "swin" or "readsn" commands arrived; -1 on failure.
     int Count(const char* what);
@@ -79,18 +59,18 @@ public:
     std::vector<long long> PollTimes();
     // The simulator's clock now, in microseconds; -1 on failure.
     long long Now();
-    // Whether some process has the port open right now.
-    bool Opened();
     // Waits until the open state is `opened`; false on timeout.
     bool WaitOpened(bool opened, int timeoutMs);
 
     // The last reply, or what went wrong.
     const std::string& LastReply() const { return lastReply_; }
 
-private:
+protected:
     // Sends one command line; true for an "ok" reply, whose value (the text
     // after "ok ") is then in value_.
     bool Ok(const std::string& line, int timeoutMs = kReplyTimeoutMs);
+
+private:
     bool Fail(const std::string& why);
 
     // How long a reply may take before the connection is given up.

@@ -1,0 +1,26 @@
+// The simulated controller as only the tests steer it: silence, a pulled
+// cable, a port no one can open, bytes left from before (the tests' build
+// of the simulator, tests/sim/).
+#pragma once
+
+#include <string>
+
+#include "sim/hex.h"
+#include "sim/win/sim_client.h"
+
+class TestSim : public SimController {
+public:
+    // No answers from now on, not even those already scheduled.
+    bool Silent() { return Ok("silent"); }
+    // Answers again after Silent().
+    bool Answer() { return Ok("answer"); }
+    // Leaves bytes in the port's input queue even while the tool has it
+    // closed, as an earlier session would: the tool finds them at its open.
+    bool Preload(const std::string& bytes) { return Ok("preload " + kavro_sim::ToHex(bytes)); }
+    // Closes the controller's side of the line, as if the cable was pulled.
+    bool Hangup() { return Ok("hangup"); }
+    // Makes COM<port> a port that cannot be opened (access denied): Wine
+    // does not refuse a second open of a port, so this stands in for a port
+    // another program holds.
+    bool Block(int port) { return Ok("block " + std::to_string(port)); }
+};
