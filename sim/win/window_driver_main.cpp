@@ -11,11 +11,11 @@
 //   kavro-window-driver close         close the window (the close command)
 #include <windows.h>
 
-#include <commctrl.h>
-
 #include <cstdio>
 #include <cwchar>
 #include <string>
+
+#include "sim/win/window_reach.h"
 
 namespace {
 
@@ -24,15 +24,12 @@ constexpr int kControlConnect = 1002;
 constexpr WPARAM kCommandAbout = 0x10;
 constexpr wchar_t kAboutCaption[] = L"Informationen zu KAVRO_Display_Limit_Switches";
 
-HWND FindDialog(const wchar_t* caption, DWORD timeoutMs) {
-    const ULONGLONG end = ::GetTickCount64() + timeoutMs;
-    for (;;) {
-        HWND hWnd = ::FindWindowW(L"#32770", caption);
-        if (hWnd && ::IsWindowVisible(hWnd))
+HWND WaitDialog(const wchar_t* caption, DWORD timeoutMs) {
+    for (const ULONGLONG end = ::GetTickCount64() + timeoutMs;; ::Sleep(50)) {
+        if (const HWND hWnd = FindDialog(0, 0, caption))
             return hWnd;
         if (::GetTickCount64() >= end)
             return nullptr;
-        ::Sleep(50);
     }
 }
 
@@ -45,29 +42,6 @@ int PrintRect(HWND hWnd, const RECT* also = nullptr) {
     return 0;
 }
 
-// Wine moves the pointer only within its desktop: run.sh sizes the X
-// screen to the desktop, so that the pointer starts inside it.
-void MovePointer(int x, int y) {
-    ::SetCursorPos(x, y);
-    ::Sleep(100);
-}
-
-// The tool's visible tool tip, once it shows.
-HWND WaitToolTip(HWND tool, DWORD timeoutMs) {
-    DWORD process = 0;
-    ::GetWindowThreadProcessId(tool, &process);
-    for (const ULONGLONG end = ::GetTickCount64() + timeoutMs; ::GetTickCount64() < end; ::Sleep(50)) {
-        for (HWND tip = ::FindWindowExW(nullptr, nullptr, TOOLTIPS_CLASSW, nullptr); tip;
-             tip = ::FindWindowExW(nullptr, tip, TOOLTIPS_CLASSW, nullptr)) {
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(tip, &owner);
-            if (owner == process && ::IsWindowVisible(tip))
-                return tip;
-        }
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -75,7 +49,7 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "usage: kavro-window-driver wait|rect|connect|about|about-ok|port-tip|close\n");
         return 2;
     }
-    const HWND tool = FindDialog(L"KAVRO Limit Switches", 20000);
+    const HWND tool = WaitDialog(L"KAVRO Limit Switches", 20000);
     if (!tool) {
         std::fprintf(stderr, "kavro-window-driver: the tool's window did not appear\n");
         return 1;
@@ -87,11 +61,11 @@ int wmain(int argc, wchar_t** argv) {
         return PrintRect(tool);
     if (command == L"about") {
         ::PostMessageW(tool, WM_SYSCOMMAND, kCommandAbout, 0);
-        const HWND about = FindDialog(kAboutCaption, 5000);
+        const HWND about = WaitDialog(kAboutCaption, 5000);
         return about ? PrintRect(about) : 1;
     }
     if (command == L"about-ok") {
-        const HWND about = FindDialog(kAboutCaption, 5000);
+        const HWND about = WaitDialog(kAboutCaption, 5000);
         if (!about)
             return 1;
         ::PostMessageW(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
@@ -103,7 +77,9 @@ int wmain(int argc, wchar_t** argv) {
         ::SetForegroundWindow(tool);
         MovePointer(field.left + 12, field.top + 6);
         MovePointer(field.left + 13, field.top + 6);
-        const HWND tip = WaitToolTip(tool, 5000);
+        DWORD process = 0;
+        ::GetWindowThreadProcessId(tool, &process);
+        const HWND tip = WaitToolTip(process, 5000);
         if (!tip)
             return 1;
         RECT shown;

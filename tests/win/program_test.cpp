@@ -70,11 +70,8 @@ private:
 class ProgramTest : public ::testing::TestWithParam<ProgramRow> {
 protected:
     void SetUp() override {
-        std::wstring error;
-        ASSERT_TRUE(PortDevices::RemoveAll(&error)) << error;
-        ASSERT_TRUE(devices_.Add(L"COM" + std::to_wstring(kPort))) << devices_.LastError();
-        ASSERT_TRUE(sim_.Connect() && sim_.Attach(kPort) && sim_.SetSerial("SN-1818") && sim_.SetSwitches("10100100"))
-            << sim_.LastReply();
+        ASSERT_TRUE(PrepareBench(kPort, "SN-1818", devices_, sim_));
+        ASSERT_TRUE(sim_.SetSwitches("10100100")) << sim_.LastReply();
     }
     void TearDown() override {
         if (process_.hProcess) {
@@ -136,8 +133,8 @@ protected:
         EXPECT_EQ(0u, code);
     }
 
-    PortDevices devices_;
-    SimController sim_;
+    TestPorts devices_;
+    TestSim sim_;
     PROCESS_INFORMATION process_ = {};
     HWND main_ = nullptr;
     std::wstring copy_;

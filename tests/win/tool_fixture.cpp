@@ -22,6 +22,7 @@ const ExpectedBox kSystemFailureBox = {L"An operation of the system failed.", Me
 namespace {
 
 constexpr UINT WM_RUN_ON_UI = WM_APP + 50;
+constexpr UINT WM_QUEUE_REACHED = WM_APP + 51;
 // Closing takes at most a reply wait (about 2 s) and a poll pause.
 constexpr DWORD kCloseLimitMs = 10000;
 // Growth that is not yet a leak: a message box's icons and fonts stay cached
@@ -92,36 +93,9 @@ std::string Hex(const std::string& bytes) {
     return hex;
 }
 
-std::wstring WindowClass(HWND hWnd) {
-    wchar_t name[64] = {};
-    ::GetClassNameW(hWnd, name, 64);
-    return name;
-}
-
-HWND FindDialog(DWORD processId, DWORD threadId, const wchar_t* caption, HWND except) {
-    struct Context {
-        DWORD processId, threadId;
-        const wchar_t* caption;
-        HWND except, found;
-    } context = {processId, threadId, caption, except, nullptr};
-    ::EnumWindows(
-        [](HWND hWnd, LPARAM lParam) -> BOOL {
-            Context* c = reinterpret_cast<Context*>(lParam);
-            DWORD process = 0;
-            const DWORD thread = ::GetWindowThreadProcessId(hWnd, &process);
-            if ((c->processId && process != c->processId) || (c->threadId && thread != c->threadId) ||
-                hWnd == c->except || !::IsWindowVisible(hWnd) || WindowClass(hWnd) != L"#32770" ||
-                (c->caption && WindowText(hWnd) != c->caption))
-                return TRUE;
-            c->found = hWnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&context));
-    return context.found;
-}
-
 BEGIN_MESSAGE_MAP(TestDialog, CKAVRODisplayLimitSwitchesDlg)
     ON_MESSAGE(WM_RUN_ON_UI, OnRunOnUi)
+    ON_MESSAGE(WM_QUEUE_REACHED, OnQueueReached)
 END_MESSAGE_MAP()
 
 void TestDialog::RunOnUi(const std::function<void()>& fn) {
@@ -135,6 +109,11 @@ void TestDialog::RunOnUi(const std::function<void()>& fn) {
         std::fflush(stderr);
         ::TerminateProcess(::GetCurrentProcess(), 3);
     }
+}
+
+LRESULT TestDialog::OnQueueReached(WPARAM, LPARAM lParam) {
+    *reinterpret_cast<std::atomic<bool>*>(lParam) = true;
+    return 0;
 }
 
 LRESULT TestDialog::OnRunOnUi(WPARAM, LPARAM lParam) {
@@ -151,11 +130,19 @@ BOOL TestDialog::PreTranslateMessage(MSG* pMsg) {
     return CKAVRODisplayLimitSwitchesDlg::PreTranslateMessage(pMsg);
 }
 
-void ToolTest::SetUp() {
+::testing::AssertionResult PrepareBench(int port, const std::string& serial, PortDevices& devices, TestSim& sim) {
     std::wstring error;
-    ASSERT_TRUE(PortDevices::RemoveAll(&error)) << error;
-    ASSERT_TRUE(devices_.Add(L"COM" + std::to_wstring(kPort))) << devices_.LastError();
-    ASSERT_TRUE(sim_.Connect() && sim_.Attach(kPort) && sim_.SetSerial(serial_)) << sim_.LastReply();
+    if (!PortDevices::RemoveAll(&error))
+        return ::testing::AssertionFailure() << Narrow(error);
+    if (!devices.Add(L"COM" + std::to_wstring(port)))
+        return ::testing::AssertionFailure() << Narrow(devices.LastError());
+    if (!sim.Connect() || !sim.Attach(port) || !sim.SetSerial(serial))
+        return ::testing::AssertionFailure() << sim.LastReply();
+    return ::testing::AssertionSuccess();
+}
+
+void ToolTest::SetUp() {
+    ASSERT_TRUE(PrepareBench(kPort, serial_, devices_, sim_));
     g_periodsHeld = 0;
     g_beginPeriod = std::make_unique<ImportPatch>("WINMM.dll", "timeBeginPeriod", reinterpret_cast<void*>(&CountingBeginPeriod));
     g_endPeriod = std::make_unique<ImportPatch>("WINMM.dll", "timeEndPeriod", reinterpret_cast<void*>(&CountingEndPeriod));
@@ -272,6 +259,17 @@ std::wstring ToolTest::PortTip() {
     });
 }
 
+void ToolTest::AfterQueued() {
+    std::atomic<bool> reached{false};
+    ::PostMessageW(main_, WM_QUEUE_REACHED, 0, reinterpret_cast<LPARAM>(&reached));
+    if (!WaitUntil([&] { return reached.load(); }, kCloseLimitMs)) {
+        std::fprintf(stderr, "FAILED: the window did not get through its queue within %lu ms: the tool hangs\n",
+                     kCloseLimitMs);
+        std::fflush(stderr);
+        ::TerminateProcess(::GetCurrentProcess(), 3);
+    }
+}
+
 MessageBoxSeen ToolTest::WaitBox(int timeoutMs) {
     MessageBoxSeen seen;
     WaitUntil([&] { return (seen.hWnd = FindDialog(0, uiThreadId_, nullptr, main_)) != nullptr; }, timeoutMs);
@@ -307,10 +305,15 @@ long long ToolTest::CloseWindow() {
     if (closed_)
         return 0;
     closed_ = true;
-    // After a failure a box may still wait for the user; the window waits
-    // for it in turn, and would be taken for a hung one.
-    if (HasFailure())
-        PressOk(WaitBox(0));
+    // A box still up at the end is one nobody expected, unless a failure
+    // left it; the window would wait for it, and be taken for a hung one.
+    if (::IsWindow(main_)) {
+        AfterQueued();
+        const MessageBoxSeen box = WaitBox(0);
+        if (box.hWnd && !HasFailure())
+            ADD_FAILURE() << "a box nobody expected: \"" << Narrow(box.text) << "\"";
+        PressOk(box);
+    }
     if (::IsWindow(main_))
         ::PostMessageW(main_, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     const HANDLE thread = ::OpenThread(SYNCHRONIZE, FALSE, uiThreadId_);
@@ -433,7 +436,7 @@ void ToolTest::ExpectNothingLeaked() {
 
 ::testing::AssertionResult ToolTest::PanelBecomes(const PanelExpectation& expected, int timeoutMs) {
     std::string diff;
-    WaitUntil([&] { return (diff = PanelDifferences(PixelCapture::OfClient(main_), expected)).empty(); }, timeoutMs);
+    WaitUntil([&] { return (diff = PanelDifferences(PixelCapture::OfScreen(main_), expected)).empty(); }, timeoutMs);
     if (diff.empty())
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "panel for " << (expected.connected ? "\"" + expected.switches + "\"" : "not connected")

@@ -18,7 +18,9 @@
 #include "app/main_dialog.h"
 #include "bench/screen.h"
 #include "sim/win/port_devices.h"
-#include "sim/win/sim_client.h"
+#include "tests/win/test_ports.h"
+#include "tests/win/test_sim.h"
+#include "sim/win/window_reach.h"
 
 // The dialog under test: counts the private messages its loop retrieves,
 // and runs test code on its own thread.
@@ -35,6 +37,7 @@ public:
 protected:
     BOOL PreTranslateMessage(MSG* pMsg) override;
     LRESULT OnRunOnUi(WPARAM wParam, LPARAM lParam);
+    LRESULT OnQueueReached(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 };
@@ -78,6 +81,9 @@ public:
     void AddDevice(const std::wstring& portName);
     // What the port list's tool tip would show now.
     std::wstring PortTip();
+    // Returns once the window has handled every message queued to it so
+    // far: a message posted now is handled after them.
+    void AfterQueued();
     // The next message box of the dialog's thread; hWnd null when none came.
     MessageBoxSeen WaitBox(int timeoutMs);
     static void PressOk(const MessageBoxSeen& box);
@@ -124,8 +130,8 @@ public:
     void ExpectNothingLeaked();
     ::testing::AssertionResult PanelBecomes(const PanelExpectation& expected, int timeoutMs);
 
-    PortDevices devices_;
-    SimController sim_;
+    TestPorts devices_;
+    TestSim sim_;
     std::string serial_ = "SN-0042";
     TestDialog* dlg_ = nullptr;
     HWND main_ = nullptr;
@@ -139,10 +145,10 @@ private:
     int gdiRoomAtStart_ = -1;
 };
 
-// A visible dialog window (#32770) of process processId (0: any) and thread
-// threadId (0: any), other than `except`, with this caption (null: any).
-HWND FindDialog(DWORD processId, DWORD threadId, const wchar_t* caption, HWND except = nullptr);
-std::wstring WindowClass(HWND hWnd);
+
+// The bench of one test: COM<port> the only Ports device, with a controller
+// that answers serial behind it.
+::testing::AssertionResult PrepareBench(int port, const std::string& serial, PortDevices& devices, TestSim& sim);
 
 std::string Hex(const std::string& bytes);
 
