@@ -19,32 +19,30 @@ namespace {
 
 constexpr int kPort = 11;
 
-TEST(LinkSettings, HandshakesOffWhateverThePortHeldAndAFallbackWindowsAccepts) {
-    DCB left = {};
+// Whatever another program left on the port, nothing of the line can stall
+// the tool's polls or drop the controller's answers: no output held for
+// CTS, DSR or an XOFF, no XOFF sent, no bytes dropped for DSR, no stop on a
+// line error; RTS low, 57600 8N1. When the port's settings cannot be read,
+// the line made from scratch is one Windows accepts.
+TEST(LinkSettings, NothingLeftOnThePortCanStallTheLine) {
+    DCB left = {};  // as zeroed by a careless program: XON and XOFF the same
     left.DCBlength = sizeof(DCB);
     left.fOutxCtsFlow = left.fOutxDsrFlow = left.fDsrSensitivity = left.fOutX = left.fInX = left.fAbortOnError = TRUE;
     left.fRtsControl = RTS_CONTROL_HANDSHAKE;
     left.fDtrControl = DTR_CONTROL_DISABLE;
     left.BaudRate = 9600;
-    left.XonChar = 0x11;
-    left.XoffChar = 0x13;
     for (const DCB* reported : {static_cast<const DCB*>(&left), static_cast<const DCB*>(nullptr)}) {
-        SCOPED_TRACE(reported ? "settings left by another program" : "settings not readable");
         const DCB dcb = LineSettings(reported);
-        EXPECT_EQ(57600u, dcb.BaudRate);
-        EXPECT_EQ(8, dcb.ByteSize);
-        EXPECT_EQ(NOPARITY, dcb.Parity);
-        EXPECT_EQ(ONESTOPBIT, dcb.StopBits);
-        EXPECT_EQ(static_cast<DWORD>(RTS_CONTROL_DISABLE), dcb.fRtsControl);
-        EXPECT_FALSE(dcb.fOutxCtsFlow);
-        EXPECT_FALSE(dcb.fOutxDsrFlow);
-        EXPECT_FALSE(dcb.fDsrSensitivity);
-        EXPECT_FALSE(dcb.fOutX);
-        EXPECT_FALSE(dcb.fInX);
-        EXPECT_FALSE(dcb.fAbortOnError);
-        EXPECT_TRUE(dcb.fBinary);
-        // Windows refuses a DCB whose XON and XOFF characters are the same.
-        EXPECT_NE(dcb.XonChar, dcb.XoffChar);
+        const char* source = reported ? "settings left by another program" : "settings not readable";
+        EXPECT_EQ(57600u, dcb.BaudRate) << source;
+        EXPECT_TRUE(dcb.ByteSize == 8 && dcb.Parity == NOPARITY && dcb.StopBits == ONESTOPBIT && dcb.fBinary) << source;
+        EXPECT_EQ(static_cast<DWORD>(RTS_CONTROL_DISABLE), dcb.fRtsControl) << source;
+        EXPECT_FALSE(dcb.fOutxCtsFlow || dcb.fOutxDsrFlow || dcb.fOutX) << "output can stall: " << source;
+        EXPECT_FALSE(dcb.fInX) << "the tool may send XOFF: " << source;
+        EXPECT_FALSE(dcb.fDsrSensitivity || dcb.fAbortOnError) << "answers can be dropped: " << source;
+        if (!reported) {
+            EXPECT_NE(dcb.XonChar, dcb.XoffChar) << "Windows refuses a line whose XON and XOFF are the same";
+        }
     }
     EXPECT_EQ(static_cast<DWORD>(DTR_CONTROL_DISABLE), LineSettings(&left).fDtrControl) << "DTR as the port had it";
 }
@@ -74,8 +72,9 @@ TEST_P(LinkLines, ReadAsSent) {
     ASSERT_TRUE(theComLink.Open());
     ASSERT_TRUE(sim.WaitOpened(true, 5000));
     ASSERT_TRUE(sim.Send(row.bytes)) << sim.LastReply();
+    // The simulator has put every byte into the port's queue when it
+    // answers, so all of them wait there once the first does.
     ASSERT_TRUE(WaitForReply());
-    ::Sleep(100);  // the rest of the burst
     for (const std::string& expected : row.lines) {
         char buffer[kLineBufferSize];
         const ULONGLONG start = ::GetTickCount64();
