@@ -216,7 +216,7 @@ while IFS='|' read -r what from certificate options expected; do
     ) >"$row/log" 2>&1 || rc=$?
     touch "$row/argv"
     good=1
-    if ! why="$("expect_${expected[0]}" "${expected[@]:1}" 2>&1)"; then
+    if ! why="$("expect_${expected[0]}" "${expected[*]:1}" 2>&1)"; then
         good=""
     elif leak="$(grep -F -- "$password" "$row/argv")"; then
         good="" why="the password is in the arguments of: $leak"
