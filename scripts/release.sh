@@ -202,11 +202,15 @@ if [ -n "$cert" ]; then
     done
     [ -s "$work/roots.pem" ] ||
         fail "$p12 holds no root certificate to verify the signature against: export it with its whole chain"
+    # An RSA key signs the same bytes the same way each time; others, such as
+    # ECDSA, with a fresh random number.
     key="$(x509 -text | sed -n 's/^ *Public Key Algorithm: //p')"
     [ "$key" = rsaEncryption ] || [ "$mode" != --reproducible ] ||
-        fail "--reproducible with a $key key: such a key signs with a fresh random number each time, so no" \
-            "two builds agree byte for byte; an RSA key's signature is the same each time"
+        fail "--reproducible: $p12 holds a key that is not RSA ($key), whose signature differs at each" \
+            "signing, so no two builds agree byte for byte"
     echo "== Signing as $subject (SHA-256 $fingerprint), valid until $expires"
+    [ "$key" = rsaEncryption ] ||
+        echo "   a key that is not RSA ($key): its signature, and so the archive, differ from build to build"
 fi
 
 if [ "$mode" = --twin ]; then
