@@ -15,6 +15,10 @@ have_cmd xauth || need+=(xauth)
 # The release archive is written by a few lines of Python, from a commit.
 have_cmd python3 || need+=(python3)
 have_cmd git || need+=(git)
+# A signed release: the certificate is read with openssl, the program signed
+# and verified with osslsigncode.
+have_cmd openssl || need+=(openssl)
+have_cmd osslsigncode || need+=(osslsigncode)
 # The real ImageMagick (some images carry a stand-in named convert).
 dpkg -s imagemagick >/dev/null 2>&1 || need+=(imagemagick)
 

@@ -28,6 +28,8 @@ build_win
 echo "== Windows tests (Wine, Xvfb)"
 # One at a time: the tests share the prefix, its COM numbers and the display.
 (cd "$build/win" && xvfb-run -a -s "-screen 0 1024x768x24" ctest --output-on-failure)
+echo "== Signed release archives (throwaway certificates)"
+bash "$root/tests/release/signing.sh"
 
 if [ "$release" = --reproducible ]; then
     echo "== Release archive, built twice at two paths and compared"
