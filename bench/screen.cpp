@@ -4,15 +4,6 @@
 
 #include "display/panel_model.h"
 
-PixelCapture PixelCapture::OfClient(HWND hWnd) {
-    RECT client;
-    ::GetClientRect(hWnd, &client);
-    const HDC dc = ::GetDC(hWnd);
-    PixelCapture capture(dc, POINT{0, 0}, client.right, client.bottom);
-    ::ReleaseDC(hWnd, dc);
-    return capture;
-}
-
 PixelCapture PixelCapture::OfScreen(HWND hWnd) {
     RECT client;
     ::GetClientRect(hWnd, &client);

@@ -14,8 +14,6 @@
 // one painted state.
 class PixelCapture {
 public:
-    // From the window's own DC (a window of this process).
-    static PixelCapture OfClient(HWND hWnd);
     // From the screen at the window's place (any process's window).
     static PixelCapture OfScreen(HWND hWnd);
 

@@ -1,8 +1,9 @@
 // The real dialog over many connects, many repaints and a long connection
 // whose switches change in bursts: the panel never shows a state the
 // controller did not have, and the process holds at the end what it held
-// at the start. Short forms here; scripts/endurance.sh and scripts/soak.sh
-// set KAVRO_ENDURANCE_CYCLES, KAVRO_ENDURANCE_REPAINTS and KAVRO_SOAK_SECONDS.
+// at the start. Short forms of the first two run in the test pass; the soak
+// only from tests/long/endurance.sh, which sets KAVRO_ENDURANCE_CYCLES,
+// KAVRO_ENDURANCE_REPAINTS and KAVRO_SOAK_SECONDS.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -74,7 +75,7 @@ TEST_F(EnduranceTest, RepaintsGiveBackEveryGdiObject) {
     ExpectNothingLeaked();
 }
 
-TEST_F(EnduranceTest, SoakPanelFollowsEveryBurstAndNothingGrows) {
+TEST_F(EnduranceTest, DISABLED_SoakPanelFollowsEveryBurstAndNothingGrows) {
     const int seconds = Setting("KAVRO_SOAK_SECONDS", 20);
     std::mt19937 random{std::random_device{}()};
     const auto randomState = [&] {

@@ -1,6 +1,7 @@
 #include "tests/win/tool_fixture.h"
 
 #include <commctrl.h>
+#include <dbt.h>
 #include <mmsystem.h>
 
 #include <cstdio>
@@ -244,6 +245,24 @@ void ToolTest::AddDevice(const std::wstring& portName) {
     const int before = KernelHandleCount();
     ASSERT_TRUE(devices_.Add(portName)) << devices_.LastError();
     handlesAtStart_ += KernelHandleCount() - before;
+}
+
+void ToolTest::Listed(size_t entries) {
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutW(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0, SMTO_ABORTIFHUNG, 2000, &result);
+    ASSERT_TRUE(WaitUntil([&] { return Entries().size() == entries; }, 3000)) << "not refilled";
+}
+
+std::vector<std::wstring> ToolTest::Entries() {
+    return OnUi<std::vector<std::wstring>>([this] {
+        std::vector<std::wstring> list;
+        for (int i = 0; i < dlg_->m_portCombo.GetCount(); ++i) {
+            CString text;
+            dlg_->m_portCombo.GetLBText(i, text);
+            list.push_back(text);
+        }
+        return list;
+    });
 }
 
 std::wstring ToolTest::PortTip() {

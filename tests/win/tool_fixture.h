@@ -14,6 +14,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/main_dialog.h"
 #include "bench/screen.h"
@@ -79,6 +80,10 @@ public:
     // Registers a Ports device, as an adapter plugged in. The handles the
     // registration leaves in this process are the test's, not the tool's.
     void AddDevice(const std::wstring& portName);
+    // Windows tells every top-level window that devices came or went; the
+    // list then holds `entries` entries.
+    void Listed(size_t entries);
+    std::vector<std::wstring> Entries();
     // What the port list's tool tip would show now.
     std::wstring PortTip();
     // Returns once the window has handled every message queued to it so

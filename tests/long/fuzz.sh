@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
 # Bad status replies at scale through the reply parser, under
-# AddressSanitizer and UndefinedBehaviorSanitizer, held to the reply model:
-#   1. the host test's loop (every length 0-120 of every byte value, then
-#      random replies) over --count random replies (default 1,000,000) from
-#      --seed (default: the clock; printed, so a run repeats);
-#   2. the coverage-guided libFuzzer target, built with clang, for --seconds
+# AddressSanitizer and UndefinedBehaviorSanitizer, held to the properties
+# every correct reading has (tests/host/reply_properties.h):
+#   1. the fuzz target over --count generated replies (default 1,000,000)
+#      from --seed (default: the clock; printed, so a run repeats);
+#   2. the same target under libFuzzer, built with clang, for --seconds
 #      (default 60); its corpus stays in build/fuzz/corpus from run to run.
 # Prints how many inputs each ran and how long it took. The test pass runs
-# the same loop over 20,000 random replies.
-#   scripts/fuzz.sh [--count N] [--seconds S] [--seed S]
+# the first over 20,000 replies.
+#   tests/long/fuzz.sh [--count N] [--seconds S] [--seed S]
 set -euo pipefail
-. "$(dirname "${BASH_SOURCE[0]}")/build-trees.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/../../scripts/build-trees.sh"
 
 count=1000000
 seconds=60
@@ -41,10 +41,9 @@ now() { date +%s%N; }
 since() { local ms=$((($(now) - $1) / 1000000)); printf '%d.%03d' $((ms / 1000)) $((ms % 1000)); }
 
 echo "== generated replies"
-build_host host_tests
+build_host status_fuzz
 start=$(now)
-KAVRO_REPLY_COUNT="$count" KAVRO_REPLY_SEED="$seed" "$build/host/tests/host/host_tests" \
-    --gtest_filter=ReplyRules.EveryLengthAndByteThenRandomReplies
+"$build/host/tests/host/status_fuzz" "$count" "$seed"
 echo "wall time: $(since "$start") s"
 
 echo "== libFuzzer, ${seconds} s"
@@ -54,9 +53,9 @@ mkdir -p "$fuzz/corpus" "$fuzz/artifacts"
 # stays inside the string's own storage, where AddressSanitizer cannot see it.
 clang++ -std=c++17 -g -O1 -fno-omit-frame-pointer -D_GLIBCXX_ASSERTIONS -I"$root" \
     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-    "$root/device/switch_state.cpp" "$root/tests/reply_model.cpp" \
+    "$root/device/switch_state.cpp" "$root/tests/host/reply_properties.cpp" \
     "$root/tests/fuzz/status_fuzz_target.cpp" -o "$fuzz/status_fuzzer"
-# A first corpus: flags byte, buffer byte, then the wire.
+# A first corpus: flags byte, buffer byte, then the line.
 if [ -z "$(ls -A "$fuzz/corpus")" ]; then
     printf '\x00#11111111\r' >"$fuzz/corpus/steady"
     printf '\xff100000000\r11111111\r00000011\r' >"$fuzz/corpus/changes"
