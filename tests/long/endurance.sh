@@ -12,14 +12,13 @@ set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/../../scripts/build-trees.sh"
 if [ "${1:-}" = --soak ]; then
     export KAVRO_SOAK_SECONDS=$((${2:-10} * 60))
-    filter='EnduranceTest.*Soak*'
+    filter='*/Soak'
 else
     export KAVRO_ENDURANCE_CYCLES="${1:-500}" KAVRO_ENDURANCE_REPAINTS="${2:-10000}"
-    filter='EnduranceTest.ConnectAndDisconnect*:EnduranceTest.Repaints*'
+    filter='*DisconnectAndConnectPressedQuicklyInTurn:*RepaintsGiveBackEveryGdiObject'
 fi
 bash "$root/scripts/deps.sh"
 build_host kavro-test-sim
-build_win endurance_tests
+build_win fault_table_tests
 xvfb-run -a -s "-screen 0 1024x768x24" "$root/scripts/wine-exec.sh" --bench "$build/win/wine" \
-    --sim "$build/host/tests/sim/kavro-test-sim" -- "$build/win/tests/win/endurance_tests.exe" \
-    --gtest_also_run_disabled_tests --gtest_filter="$filter"
+    --sim "$build/host/tests/sim/kavro-test-sim" -- "$build/win/tests/win/fault_table_tests.exe" --gtest_filter="$filter"

@@ -10,10 +10,7 @@
 #include <string>
 
 #include "app/resource.h"
-#include "bench/screen.h"
 #include "display/panel_model.h"
-#include "sim/win/port_devices.h"
-#include "sim/win/sim_client.h"
 #include "tests/win/tool_fixture.h"
 
 namespace {
@@ -43,28 +40,19 @@ RECT ClientRectOf(HWND parent, HWND child) {
 // test shares the prefix and expects it as it was: leaving the scope puts
 // back exactly what was there (no value at all in a fresh prefix, where even
 // an explicit 96 changes how Wine paints).
-class DisplayScale {
-public:
+struct DisplayScale {
     explicit DisplayScale(DWORD dpi) {
-        DWORD size = sizeof(previous_);
-        had_ = ::RegGetValueW(HKEY_CURRENT_USER, kKey, kValue, RRF_RT_REG_DWORD, nullptr, &previous_, &size) ==
-               ERROR_SUCCESS;
-        set_ = ::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, kValue, REG_DWORD, &dpi, sizeof(dpi)) == ERROR_SUCCESS;
+        had = ::RegGetValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", RRF_RT_REG_DWORD, nullptr, &previous, &size) == 0;
+        set = ::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", REG_DWORD, &dpi, sizeof(dpi)) == 0;
     }
     ~DisplayScale() {
-        const LONG restored = had_ ? ::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, kValue, REG_DWORD, &previous_,
-                                                       sizeof(previous_))
-                                   : ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, kValue);
-        if (restored != ERROR_SUCCESS)
-            ADD_FAILURE() << "LogPixels not put back";
+        EXPECT_EQ(0, had ? ::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", REG_DWORD, &previous, size)
+                         : ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels"))
+            << "LogPixels not put back";
     }
-    bool IsSet() const { return set_; }
-
-private:
     static constexpr const wchar_t* kKey = L"Control Panel\\Desktop";
-    static constexpr const wchar_t* kValue = L"LogPixels";
-    bool set_ = false, had_ = false;
-    DWORD previous_ = 0;
+    DWORD previous = 0, size = sizeof(DWORD);
+    bool had = false, set = false;
 };
 
 class ProgramTest : public ::testing::TestWithParam<ProgramRow> {
@@ -75,8 +63,7 @@ protected:
     }
     void TearDown() override {
         if (process_.hProcess) {
-            if (::WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT)
-                ::TerminateProcess(process_.hProcess, 99);
+            ::TerminateProcess(process_.hProcess, 99);  // nothing, once it has ended
             ::WaitForSingleObject(process_.hProcess, 10000);
             ::CloseHandle(process_.hThread);
             ::CloseHandle(process_.hProcess);
@@ -106,7 +93,7 @@ protected:
         }
         // The program has read the scale once its window is up.
         const DisplayScale scale(static_cast<DWORD>(row.dpi));
-        ASSERT_TRUE(scale.IsSet());
+        ASSERT_TRUE(scale.set);
         std::wstring commandLine = L"\"" + exe + L"\"";
         STARTUPINFOW startup = {};
         startup.cb = sizeof(startup);
