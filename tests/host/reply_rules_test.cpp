@@ -40,6 +40,7 @@ TEST(ReplyRules, TheirOwnExamples) {
         {"\xf0\x80\xfe\x8c\xf8\x80\x80\xfe\xe0", "01000000", nullptr},
         {"\x80\xff" "1111", "11000000", nullptr},
         {"1111112", "11000000", nullptr},             // any character of the eight
+        {"111111\xb1", "11000000", nullptr},          // '1' with its high bit set is no '1'
         {"111111?1", "11000000", nullptr},
     };
     for (const Example& e : examples) {

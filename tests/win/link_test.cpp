@@ -13,7 +13,7 @@
 
 #include "device/exchange.h"
 #include "serial/com_link.h"
-#include "sim/win/sim_client.h"
+#include "tests/win/tool_fixture.h"
 
 namespace {
 
@@ -79,12 +79,8 @@ TEST_P(LinkLines, ReadAsSent) {
         char buffer[kLineBufferSize];
         const ULONGLONG start = ::GetTickCount64();
         std::future<int> read = std::async(std::launch::async, [&] { return theComLink.ReadLine(buffer); });
-        if (read.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
-            // Say so now rather than at the test runner's time-out.
-            std::fprintf(stderr, "FAILED: %s: a line read did not end within 5 s\n", row.name);
-            std::fflush(stderr);
-            ::TerminateProcess(::GetCurrentProcess(), 3);
-        }
+        if (read.wait_for(std::chrono::seconds(5)) != std::future_status::ready)
+            Hangs(std::string(row.name) + ": a line read did not end within 5 s");
         const int n = read.get();
         EXPECT_EQ(expected, std::string(buffer, static_cast<size_t>(n)));
         EXPECT_EQ('\0', buffer[n]) << "NUL after the count";

@@ -84,6 +84,13 @@ void ClickAt(POINT at) {
 
 }  // namespace
 
+void Hangs(const std::string& what) {
+    std::fprintf(stderr, "FAILED: %s: the tool hangs\n", what.c_str());
+    std::fflush(stderr);
+    ::TerminateProcess(::GetCurrentProcess(), 3);
+    std::abort();
+}
+
 std::string Hex(const std::string& bytes) {
     static const char digits[] = "0123456789abcdef";
     std::string hex;
@@ -103,13 +110,8 @@ void TestDialog::RunOnUi(const std::function<void()>& fn) {
     DWORD_PTR result = 0;
     if (!::SendMessageTimeoutW(m_hWnd, WM_RUN_ON_UI, 0, reinterpret_cast<LPARAM>(&fn), SMTO_NORMAL, kCloseLimitMs,
                                &result) &&
-        ::GetLastError() == ERROR_TIMEOUT) {
-        // A window that does not answer for that long hangs: say so now
-        // rather than at the test runner's time-out.
-        std::fprintf(stderr, "FAILED: the window did not respond within %lu ms: the tool hangs\n", kCloseLimitMs);
-        std::fflush(stderr);
-        ::TerminateProcess(::GetCurrentProcess(), 3);
-    }
+        ::GetLastError() == ERROR_TIMEOUT)
+        Hangs("the window did not respond within 10 s");
 }
 
 LRESULT TestDialog::OnQueueReached(WPARAM, LPARAM lParam) {
@@ -281,12 +283,8 @@ std::wstring ToolTest::PortTip() {
 void ToolTest::AfterQueued() {
     std::atomic<bool> reached{false};
     ::PostMessageW(main_, WM_QUEUE_REACHED, 0, reinterpret_cast<LPARAM>(&reached));
-    if (!WaitUntil([&] { return reached.load(); }, kCloseLimitMs)) {
-        std::fprintf(stderr, "FAILED: the window did not get through its queue within %lu ms: the tool hangs\n",
-                     kCloseLimitMs);
-        std::fflush(stderr);
-        ::TerminateProcess(::GetCurrentProcess(), 3);
-    }
+    if (!WaitUntil([&] { return reached.load(); }, kCloseLimitMs))
+        Hangs("the window did not get through its queue within 10 s");
 }
 
 MessageBoxSeen ToolTest::WaitBox(int timeoutMs) {
@@ -336,11 +334,8 @@ long long ToolTest::CloseWindow() {
     if (::IsWindow(main_))
         ::PostMessageW(main_, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     const HANDLE thread = ::OpenThread(SYNCHRONIZE, FALSE, uiThreadId_);
-    if (thread && ::WaitForSingleObject(thread, kCloseLimitMs) == WAIT_TIMEOUT) {
-        std::fprintf(stderr, "FAILED: the window did not close within %lu ms: the tool hangs\n", kCloseLimitMs);
-        std::fflush(stderr);
-        ::TerminateProcess(::GetCurrentProcess(), 3);
-    }
+    if (thread && ::WaitForSingleObject(thread, kCloseLimitMs) == WAIT_TIMEOUT)
+        Hangs("the window did not close within 10 s");
     if (thread)
         ::CloseHandle(thread);
     ui_.join();

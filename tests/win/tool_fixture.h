@@ -157,5 +157,9 @@ private:
 
 std::string Hex(const std::string& bytes);
 
+// Ends the test program at once, saying what hangs: now rather than at the
+// test runner's time-out.
+[[noreturn]] void Hangs(const std::string& what);
+
 // Milliseconds since the tick count `start`.
 inline long long MsSince(ULONGLONG start) { return static_cast<long long>(::GetTickCount64() - start); }
