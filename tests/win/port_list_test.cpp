@@ -23,6 +23,7 @@ class PortListTest;
 
 std::wstring NoName(const wchar_t* port) { return std::wstring(port) + L": Windows records no name for the device behind this port"; }
 const std::wstring kUsb3 = L"USB Serial Port (COM3), made by FTDI";
+const std::vector<std::wstring> k11And3 = {L"COM11", L"COM3", L"Refresh..."};
 
 struct ListRow {
     const char* name;
@@ -50,6 +51,11 @@ public:
         wcsncpy(port->dbcp_name, name, 16);
         ::SendMessageW(main_, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(port));
     }
+    // An FTDI adapter on COM3 plugged in and listed beside COM11.
+    void PlugUsb3() {
+        AddNamed(L"COM3", L"USB Serial Port (COM3)", L"FTDI");
+        Listed(3);
+    }
     void FieldBecomes(const std::wstring& text) {
         ASSERT_TRUE(WaitUntil([&] { return Text(IDC_PORT_COMBO) == text; }, 3000))
             << "the field shows " << Narrow(Text(IDC_PORT_COMBO));
@@ -72,59 +78,30 @@ const ListRow kRows[] = {
          t.Listed(5);
      },
      {L"COM11", L"com5", L"COM5", kFullName, L"Refresh..."}, L"COM11", NoName(L"COM11")},
-    {"NoPortsLeaveRefreshAlone",
-     [](PortListTest& t) {
-         ASSERT_TRUE(t.devices_.Remove(0));
-         t.Listed(1);
-     },
+    {"NoPortsLeaveRefreshAlone", [](PortListTest& t) { ASSERT_TRUE(t.devices_.Remove(0)); t.Listed(1); },
      {L"Refresh..."}, L"Refresh...", L"Reads the COM ports present again"},
     {"RefreshChosenWithAKeyReadsThePortsAgainAndShowsTheFirst",
-     [](PortListTest& t) {
-         t.Add(L"COM3"), t.Add(L"COM1");
-         t.PressKey(VK_DOWN);  // from COM11 to "Refresh..."
-     },
+     [](PortListTest& t) { t.Add(L"COM3"), t.Add(L"COM1"), t.PressKey(VK_DOWN); },  // from COM11 to "Refresh..."
      {L"COM1", L"COM11", L"COM3", L"Refresh..."}, L"COM1", NoName(L"COM1")},
-    {"KeyPickNamesItsDevice",
-     [](PortListTest& t) {
-         t.AddNamed(L"COM3", L"USB Serial Port (COM3)", L"FTDI");
-         t.Listed(3);
-         t.PressKey(VK_DOWN);
-     },
-     {L"COM11", L"COM3", L"Refresh..."}, L"COM3", kUsb3},
-    {"PointerPickNamesItsDevice",
-     [](PortListTest& t) {
-         t.AddNamed(L"COM3", L"USB Serial Port (COM3)", L"FTDI");
-         t.Listed(3);
-         ASSERT_TRUE(t.PickPort(L"COM3"));
-     },
-     {L"COM11", L"COM3", L"Refresh..."}, L"COM3", kUsb3},
+    {"KeyPickNamesItsDevice", [](PortListTest& t) { t.PlugUsb3(), t.PressKey(VK_DOWN); }, k11And3, L"COM3", kUsb3},
+    {"PointerPickNamesItsDevice", [](PortListTest& t) { t.PlugUsb3(); ASSERT_TRUE(t.PickPort(L"COM3")); }, k11And3,
+     L"COM3", kUsb3},
     {"F4ThenKeysThenEnterNamesItsDevice",
-     [](PortListTest& t) {
-         t.AddNamed(L"COM3", L"USB Serial Port (COM3)", L"FTDI");
-         t.Listed(3);
-         t.PressKey(VK_F4), t.PressKey(VK_DOWN), t.PressKey(VK_RETURN);
-     },
-     {L"COM11", L"COM3", L"Refresh..."}, L"COM3", kUsb3},
+     [](PortListTest& t) { t.PlugUsb3(), t.PressKey(VK_F4), t.PressKey(VK_DOWN), t.PressKey(VK_RETURN); }, k11And3,
+     L"COM3", kUsb3},
     {"AltDownOnTypedTextThenEnterNamesWhatTheListPutsInTheField",
      [](PortListTest& t) {
-         t.AddNamed(L"COM3", L"USB Serial Port (COM3)", L"FTDI");
-         t.Listed(3);
+         t.PlugUsb3();
          ASSERT_TRUE(t.PickPort(L"COM3"));
          // "COM1" typed over it; opening the list puts the first entry that
          // begins so into the field, without a word to the dialog.
-         t.PressKey(VK_END), t.TypeText(L"\b1");
-         t.FieldBecomes(L"COM1");
+         t.PressKey(VK_END), t.TypeText(L"\b1"), t.FieldBecomes(L"COM1");
          t.PressKey(VK_DOWN, true), t.PressKey(VK_RETURN);
      },
-     {L"COM11", L"COM3", L"Refresh..."}, L"COM11", NoName(L"COM11")},
+     k11And3, L"COM11", NoName(L"COM11")},
     {"TypingNamesWhatTheFieldShows",
-     [](PortListTest& t) {
-         t.AddNamed(L"COM3", L"USB Serial Port (COM3)", L"FTDI");
-         t.Listed(3);
-         t.PressKey(VK_END), t.TypeText(L"\b\b3");
-         t.FieldBecomes(L"COM3");
-     },
-     {L"COM11", L"COM3", L"Refresh..."}, L"COM3", kUsb3},
+     [](PortListTest& t) { t.PlugUsb3(), t.PressKey(VK_END), t.TypeText(L"\b\b3"), t.FieldBecomes(L"COM3"); }, k11And3,
+     L"COM3", kUsb3},
     {"ToolTipNamesADeviceWhateverTheLengthOfItsName",
      [](PortListTest& t) {
          t.AddNamed(L"COM4", kLongName, L"FTDI");
@@ -134,24 +111,17 @@ const ListRow kRows[] = {
      {L"COM4", L"Refresh..."}, L"COM4", kLongName + L", made by FTDI"},
     {"ChoosingRefreshWithThePointerFallsBackToTheFirst",
      [](PortListTest& t) {
-         t.Add(L"COM3");
-         t.Listed(3);
-         ASSERT_TRUE(t.PickPort(L"COM3"));
-         ASSERT_TRUE(t.PickPort(L"Refresh...", L"COM11"));
+         t.PlugUsb3();
+         ASSERT_TRUE(t.PickPort(L"COM3") && t.PickPort(L"Refresh...", L"COM11"));
      },
-     {L"COM11", L"COM3", L"Refresh..."}, L"COM11", NoName(L"COM11")},
+     k11And3, L"COM11", NoName(L"COM11")},
 
     // --- Adapters plugged in and pulled out while the tool runs
-    {"PluggedInShowsUp",
-     [](PortListTest& t) {
-         t.AddNamed(L"COM3", L"USB Serial Port (COM3)", L"FTDI");
-         t.PortArrived(L"COM3");
-     },
-     {L"COM11", L"COM3", L"Refresh..."}, L"COM11", NoName(L"COM11")},
+    {"PluggedInShowsUp", [](PortListTest& t) { t.Add(L"COM3"), t.PortArrived(L"COM3"); }, k11And3, L"COM11",
+     NoName(L"COM11")},
     {"ChosenPortKeptWhenAnotherComes",
      [](PortListTest& t) {
-         t.AddNamed(L"COM3", L"USB Serial Port (COM3)", L"FTDI");
-         t.Listed(3);
+         t.PlugUsb3();
          ASSERT_TRUE(t.PickPort(L"COM3"));
          t.Add(L"COM1");
          t.Listed(4);
@@ -160,11 +130,10 @@ const ListRow kRows[] = {
     {"PluggedInWhileConnected",
      [](PortListTest& t) {
          t.Connect("10000001");
-         t.Add(L"COM3");
-         t.Listed(3);
+         t.Add(L"COM3"), t.Listed(3);
          t.ExpectFollows("01000010");  // the connection untouched
      },
-     {L"COM11", L"COM3", L"Refresh..."}, L"COM11", NoName(L"COM11")},
+     k11And3, L"COM11", NoName(L"COM11")},
     {"PluggedInWhileTheListIsDroppedDown",
      [](PortListTest& t) {
          t.PressKey(VK_F4);
@@ -179,7 +148,7 @@ const ListRow kRows[] = {
          EXPECT_EQ((std::vector<std::wstring>{L"COM11", L"Refresh..."}), t.Entries()) << "refilled under the pointer";
          t.PressKey(VK_ESCAPE);
      },
-     {L"COM11", L"COM3", L"Refresh..."}, L"COM11", NoName(L"COM11")},
+     k11And3, L"COM11", NoName(L"COM11")},
 };
 
 TEST_P(PortListTest, EntriesFieldAndToolTip) {
