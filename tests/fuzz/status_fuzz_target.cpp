@@ -2,8 +2,8 @@
 // reading has (tests/host/reply_properties.h). The input's first byte gives
 // the flags before; its second the byte beneath the line, and in its low
 // bits whether the flags were current and the line is NUL-terminated; the
-// rest is the line (up to 99 bytes). The test pass runs it over generated
-// inputs (fuzz_driver.cpp); scripts/fuzz.sh runs it under libFuzzer.
+// rest is the line (up to 99 bytes). The host test runs it over generated
+// inputs; tests/long/fuzz.sh runs it under libFuzzer.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

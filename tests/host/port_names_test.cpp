@@ -10,18 +10,17 @@
 namespace {
 
 TEST(PortNames, ComNamesOfStringTypesOnlyInAnyCaseUnchanged) {
-    struct Row {
+    const struct {
         unsigned long type;
         std::u16string value;
         bool taken;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {kPortNameTypeSz, u"com5", true},          {kPortNameTypeExpandSz, u"CoM%X%", true},  // taken unexpanded
         {kPortNameTypeSz, u"LPT1", false},         {kPortNameTypeSz, u"CO", false},
         {kPortNameTypeSz, u"", false},             {7 /* REG_MULTI_SZ */, u"COM7", false},
         {4 /* REG_DWORD */, u"COM7", false},
     };
-    for (const Row& r : rows) {
+    for (const auto& r : rows) {
         std::vector<char16_t> buffer(kPortNameBufferChars, u'\0');
         r.value.copy(buffer.data(), r.value.size());
         PortName name = u"kept";
@@ -37,21 +36,14 @@ TEST(PortNames, ComNamesOfStringTypesOnlyInAnyCaseUnchanged) {
 }
 
 TEST(PortNames, DeviceNameOfEachPortNumber) {
-    struct Row {
+    const struct {
         int port;
         const wchar_t* name;  // null: does not fit the 16-character buffer
-    };
-    const Row rows[] = {{9, L"COM9"},
-                        {10, L"\\\\.\\COM10"},
-                        {99999999, L"\\\\.\\COM99999999"},
-                        {100000000, nullptr},
-                        {INT_MAX, nullptr}};
-    for (const Row& r : rows) {
+    } rows[] = {{9, L"COM9"}, {10, L"\\\\.\\COM10"}, {99999999, L"\\\\.\\COM99999999"}, {100000000, nullptr}, {INT_MAX, nullptr}};
+    for (const auto& r : rows) {
         wchar_t name[16];
         ASSERT_EQ(r.name != nullptr, ComposePortDeviceName(r.port, name, 16)) << r.port;
-        if (r.name) {
-            EXPECT_STREQ(r.name, name);
-        }
+        EXPECT_TRUE(!r.name || std::wstring(r.name) == name) << r.port;
     }
 }
 

@@ -1,12 +1,17 @@
-// Status replies through ParseSwitchStatus: the rules' own examples (the
-// properties every correct reading has are the fuzz target's, over
-// generated replies), how long a reading stays current, and the lock.
+// Status replies through ParseSwitchStatus: the rules' own examples, the
+// fuzz target (the properties every correct reading has) over generated
+// replies, how long a reading stays current, and the lock.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "device/switch_state.h"
 #include "tests/host/reply_properties.h"
@@ -58,6 +63,26 @@ TEST(ReplyRules, TheirOwnExamples) {
     }
 }
 
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
+// KAVRO_REPLY_COUNT inputs (20,000 here; tests/long/fuzz.sh runs a million)
+// from KAVRO_REPLY_SEED, every length up to a line's 99 bytes, half of them
+// of the bytes the reading tells apart; the target aborts on a failure.
+TEST(ReplyRules, FuzzTargetOverGeneratedReplies) {
+    const char* count = std::getenv("KAVRO_REPLY_COUNT");
+    const char* seed = std::getenv("KAVRO_REPLY_SEED");
+    std::mt19937_64 rng(seed ? std::strtoull(seed, nullptr, 0) : 20261207);
+    static const uint8_t kinds[] = {'0', '1', ' ', '\t', '\n', '\r', 0, 1, 0x1f, 0x20, '!', 'x', 0x7f, 0x80, 0xff};
+    for (unsigned long n = count ? std::strtoul(count, nullptr, 0) : 20000; n > 0; --n) {
+        std::vector<uint8_t> input(2 + rng() % 100);
+        const bool picked = rng() % 2;
+        for (uint8_t& b : input)
+            b = picked ? kinds[rng() % sizeof kinds] : static_cast<uint8_t>(rng());
+        input[0] = static_cast<uint8_t>(rng()), input[1] = static_cast<uint8_t>(rng());
+        LLVMFuzzerTestOneInput(input.data(), input.size());
+    }
+}
+
 TEST(ReplyRules, AReadingIsCurrentForTheReplyWaitOnly) {
     int flags[kSwitchCount] = {};
     SwitchReading reading;
@@ -76,8 +101,8 @@ TEST(ReplyRules, AReadingIsCurrentForTheReplyWaitOnly) {
     EXPECT_FALSE(ParseSwitchStatus(state, all, 8, 9000 + 2100)) << "and then only on a change";
 }
 
-// A reader that holds the lock sees every flag of one reply or none of it:
-// replies that set and clear all eight alternate while the reader checks.
+// A reader that holds the lock sees every flag of one reply or none of it,
+// while replies that set and clear all eight alternate.
 TEST(ReplyRules, AReaderHoldingTheLockSeesNoneOrAllOfAReply) {
     int flags[kSwitchCount] = {};
     SwitchReading reading;
@@ -85,20 +110,17 @@ TEST(ReplyRules, AReaderHoldingTheLockSeesNoneOrAllOfAReply) {
     std::atomic<bool> done{false};
     std::thread writer([&] {
         for (int i = 0; i < 20000; ++i) {
-            char line[100];
-            std::snprintf(line, sizeof line, "%s", i % 2 ? "00000000" : "11111111");
+            char line[100] = "11111111";
+            std::fill_n(line, 8, i % 2 ? '0' : '1');
             ParseSwitchStatus(SwitchState{flags, reading, lock}, line, 8, 1);
         }
         done = true;
     });
     int checks = 0, torn = 0;
-    while (!done || checks == 0) {
+    for (; !done || checks == 0; ++checks) {
         CSingleLock held(&lock, true);
-        int set = 0;
-        for (int f : flags)
-            set += f;
+        const int set = std::count(std::begin(flags), std::end(flags), 1);
         torn += set != 0 && set != kSwitchCount;
-        ++checks;
     }
     writer.join();
     EXPECT_EQ(0, torn) << "of " << checks << " looks under the lock";

@@ -30,10 +30,11 @@ if ! command -v clang++ >/dev/null 2>&1 || [ ! -f "$(clang++ -print-runtime-dir)
 fi
 
 echo "== generated replies"
-build_host status_fuzz
+build_host host_tests
 start=$SECONDS
-"$build/host/tests/host/status_fuzz" "$count" "$seed"
-echo "wall time: $((SECONDS - start)) s"
+KAVRO_REPLY_COUNT="$count" KAVRO_REPLY_SEED="$seed" "$build/host/tests/host/host_tests" \
+    --gtest_filter=ReplyRules.FuzzTargetOverGeneratedReplies
+echo "$count replies from seed $seed in $((SECONDS - start)) s"
 
 echo "== libFuzzer, ${seconds} s"
 fuzz="$build/fuzz"
