@@ -166,10 +166,11 @@ bool CKAVRODisplayLimitSwitchesDlg::WaitForWorker(DWORD limitMs) {
     };
     const PeriodicTimer timer(kCancelEveryMs);
     const HANDLE waits[2] = {worker, timer.get()};
-    const DWORD count = timer.get() ? 2 : 1;  // without a timer, the wait's own time-out beats
+    // Without a timer, the wait's own time-out beats.
+    const DWORD count = timer.get() ? 2 : 1, timeout = timer.get() ? INFINITE : kCancelEveryMs;
     for (;;) {
-        const DWORD woke = ::MsgWaitForMultipleObjects(count, waits, FALSE, kCancelEveryMs,
-                                                       QS_PAINT | QS_POSTMESSAGE | QS_SENDMESSAGE);
+        const DWORD woke =
+            ::MsgWaitForMultipleObjects(count, waits, FALSE, timeout, QS_PAINT | QS_POSTMESSAGE | QS_SENDMESSAGE);
         if (woke == WAIT_OBJECT_0)
             return true;
         if (woke == WAIT_FAILED)
