@@ -91,6 +91,7 @@ bool CComLink::Open() {
     }
 
     m_opened = true;
+    m_inRunawayLine = false;
     // Whatever the port held before this open (a controller's banner, the
     // end of an earlier session) would otherwise be read as an answer.
     DiscardInput();
@@ -166,11 +167,15 @@ int CComLink::ReadLine(char* buffer, const std::atomic<int>* stop) {
     if (QueuedBytes() == 0)
         return 0;
 
+    // The rest of a line that ran past its time is no answer either: it is
+    // dropped up to its CR, lest its tail be read as one.
+    const bool dropping = m_inRunawayLine;
     int n = 0;
     const ULONGLONG firstByteAt = ::GetTickCount64();
     ULONGLONG lastByteAt = firstByteAt;
     while (n < kLineBufferSize - 1) {
         if ((stop && stop->load()) || ::GetTickCount64() - firstByteAt >= kLineMaxMs) {
+            m_inRunawayLine = !(stop && stop->load());
             buffer[0] = '\0';
             return 0;
         }
@@ -188,9 +193,14 @@ int CComLink::ReadLine(char* buffer, const std::atomic<int>* stop) {
             continue;
         }
         char c = 0;
-        if (ReadByte(&c) == 0 || c == '\r')
+        if (ReadByte(&c) == 0)
             break;
-        buffer[n++] = c;
+        if (c == '\r') {
+            m_inRunawayLine = false;
+            break;
+        }
+        if (!dropping)
+            buffer[n++] = c;
         lastByteAt = ::GetTickCount64();
     }
     buffer[n] = '\0';

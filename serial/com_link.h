@@ -45,8 +45,9 @@ public:
     // up to a CR, at most 99, then NUL; the CR is consumed, not stored.
     // Returns the count stored. Returns 0 at once when nothing is waiting; a
     // line whose next byte does not come within kLineGapMs ends there. A
-    // line still running kLineMaxMs after its first byte, or when *stop
-    // becomes non-zero, is dropped: 0 and an empty buffer.
+    // line still running kLineMaxMs after its first byte is dropped whole:
+    // 0 and an empty buffer, here and from the calls that read the rest of
+    // it up to its CR. A line read when *stop becomes non-zero is dropped.
     // On a closed link returns 0 and leaves the buffer untouched.
     int ReadLine(char* buffer, const std::atomic<int>* stop = nullptr);
     // True when open and at least one byte waits in the input queue.
@@ -79,6 +80,8 @@ private:
     void CloseHandles();
 
     bool m_opened = false;
+    // Inside a line that ran past kLineMaxMs: its rest, up to its CR, is dropped.
+    bool m_inRunawayLine = false;
     OVERLAPPED m_readOverlapped = {};
     OVERLAPPED m_writeOverlapped = {};
     HANDLE m_hPort = nullptr;
