@@ -461,16 +461,19 @@ const Row kRows[] = {
     {"TypedTextThenARefillThenConnect",
      [](FaultTest& t) {
          // The user types over the port shown, then an adapter is plugged in.
-         t.PressKey(VK_END);
-         t.TypeText(L"\b\b\b\b\bCOM7");
+         t.PressKey(VK_END), t.TypeText(L"\b\b\b\b\bCOM7");
          ASSERT_TRUE(WaitUntil([&] { return t.Text(IDC_PORT_COMBO) == L"COM7"; }, 3000));
-         t.AddDevice(L"COM3");
-         t.Listed(3);
+         t.AddDevice(L"COM3"), t.Listed(3);
          EXPECT_EQ(L"COM7", t.Text(IDC_PORT_COMBO)) << "the typed text stays";
          t.Click();
      },
      IdleWith(kSelectPortBox, 0, 5000),
-     [](FaultTest& t) { EXPECT_EQ(0, t.sim_.Count("readsn")) << "a port the field does not show was opened"; }},
+     [](FaultTest& t) {
+         EXPECT_EQ(0, t.sim_.Count("readsn")) << "a port the field does not show was opened";
+         t.PressKey(VK_END), t.TypeText(L"\b11");  // a port listed, typed by its name
+         ASSERT_TRUE(WaitUntil([&] { return t.Text(IDC_PORT_COMBO) == L"COM11"; }, 3000));
+         t.Connect();
+     }},
     {"SerialNumberThatCannotBeConverted",
      [](FaultTest& t) {
          const ImportPatch failing("KERNEL32.dll", "MultiByteToWideChar", reinterpret_cast<void*>(&FailingConversion));
