@@ -113,10 +113,6 @@ protected:
     // I/O on the port whenever it has not ended for a while. With limitMs
     // it gives up after about that long; true when the worker has ended.
     bool WaitForWorker(DWORD limitMs = INFINITE);
-    // Ends the connection once the worker has ended: deletes its thread
-    // object, closes the link, clears the switch state and the serial number
-    // and has the panel repainted.
-    void FinishDisconnect();
 
     // The panel composed off screen by replaying the panel model's
     // primitives, then copied to pDC in one go.

@@ -6,19 +6,6 @@ const char16_t g_refreshEntryText[] = u"Refresh...";
 
 namespace {
 
-char16_t FoldAscii(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - u'a' + u'A') : c; }
-
-// Port names are matched as Windows matches device names: case aside.
-bool SameIgnoringCase(const std::u16string& a, const std::u16string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (FoldAscii(a[i]) != FoldAscii(b[i]))
-            return false;
-    }
-    return true;
-}
-
 // The port among ports whose name text shows: the exact name first, since
 // two devices may be named apart by case alone; -1 when none.
 int FindPort(const std::vector<PresentPort>& ports, const std::u16string& text) {
@@ -26,7 +13,7 @@ int FindPort(const std::vector<PresentPort>& ports, const std::u16string& text) 
     for (size_t i = 0; i < ports.size(); ++i) {
         if (ports[i].name == text)
             return static_cast<int>(i);
-        if (ignoringCase < 0 && SameIgnoringCase(ports[i].name, text))
+        if (ignoringCase < 0 && SamePortName(ports[i].name, text))
             ignoringCase = static_cast<int>(i);
     }
     return ignoringCase;

@@ -96,13 +96,6 @@ void CKAVRODisplayLimitSwitchesDlg::Disconnect() {
         m_stopPolling = 1;
         // No lock is held here: the worker needs m_portLock to finish its cycle.
         WaitForWorker();
-    }
-    FinishDisconnect();
-    m_disconnecting = false;
-}
-
-void CKAVRODisplayLimitSwitchesDlg::FinishDisconnect() {
-    if (m_pPollThread) {
         delete m_pPollThread;
         m_pPollThread = nullptr;
         m_stopPolling = 0;
@@ -122,6 +115,7 @@ void CKAVRODisplayLimitSwitchesDlg::FinishDisconnect() {
         m_reading = SwitchReading{};
     }
     PostMessage(WM_PANEL_REFRESH, 0, 0);
+    m_disconnecting = false;
 }
 
 namespace {

@@ -25,6 +25,16 @@ bool TakePortName(unsigned long type, const char16_t* buffer, size_t capacityCha
     return true;
 }
 
+bool SamePortName(const PortName& a, const PortName& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (UpperAscii(a[i]) != UpperAscii(b[i]))
+            return false;
+    }
+    return true;
+}
+
 bool ComposePortDeviceName(int n, wchar_t* name, size_t capacity) {
     const int written = std::swprintf(name, capacity, n < 10 ? L"COM%d" : L"\\\\.\\COM%d", n);
     return written > 0 && static_cast<size_t>(written) < capacity;

@@ -24,6 +24,10 @@ using PortName = std::u16string;
 // without one. Returns false (name untouched) for any other value.
 bool TakePortName(unsigned long type, const char16_t* buffer, size_t capacityChars, PortName* name);
 
+// Whether two port names are the same name, case aside (ASCII), as Windows
+// takes device names.
+bool SamePortName(const PortName& a, const PortName& b);
+
 // A COM port present, with what Windows records of the device behind it:
 // its friendly name (e.g. "USB Serial Port (COM3)") and its maker, each
 // empty when none is recorded.

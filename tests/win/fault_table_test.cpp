@@ -59,15 +59,11 @@ public:
     // A line that never ends: one byte every 150 ms, never a carriage
     // return, until done() holds or timeoutMs have passed; whether it held.
     bool DripUntil(const std::function<bool()>& done, int timeoutMs) {
-        const ULONGLONG start = ::GetTickCount64();
-        for (;;) {
-            if (done())
-                return true;
+        for (const ULONGLONG start = ::GetTickCount64(); !done(); sim_.Send("0"), ::Sleep(150)) {  // the line's pace
             if (MsSince(start) >= timeoutMs)
                 return false;
-            sim_.Send("0");
-            ::Sleep(150);  // the line's pace
         }
+        return true;
     }
     DWORD UiThreadId() const { return ::GetWindowThreadProcessId(main_, nullptr); }
 
