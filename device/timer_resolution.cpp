@@ -1,8 +1,6 @@
 #include "device/timer_resolution.h"
 
-#include <windows.h>
-
-#include <timeapi.h>
+#include <mmsystem.h>
 
 namespace {
 
@@ -11,14 +9,17 @@ constexpr UINT kPeriodMs = 1;
 }  // namespace
 
 void CTimerResolution::Request() {
+    if (m_held || !m_winmm.Load(L"winmm.dll"))
+        return;
     // Only a granted request is given back: the calls must pair up.
-    if (!m_held)
-        m_held = ::timeBeginPeriod(kPeriodMs) == TIMERR_NOERROR;
+    if (const auto begin = m_winmm.Proc<PeriodCall>("timeBeginPeriod"))
+        m_held = begin(kPeriodMs) == TIMERR_NOERROR;
 }
 
 void CTimerResolution::Release() {
-    if (m_held) {
-        ::timeEndPeriod(kPeriodMs);
-        m_held = false;
-    }
+    if (!m_held)
+        return;
+    if (const auto end = m_winmm.Proc<PeriodCall>("timeEndPeriod"))
+        end(kPeriodMs);
+    m_held = false;
 }

@@ -7,5 +7,6 @@
 #include "framework/afx_gdi.h"
 #include "framework/afx_string.h"
 #include "framework/afx_sync.h"
+#include "framework/afx_system_library.h"
 #include "framework/afx_thread.h"
 #include "framework/afx_wnd.h"

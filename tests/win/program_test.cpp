@@ -7,7 +7,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "app/resource.h"
 #include "display/panel_model.h"
@@ -24,6 +27,8 @@ struct ProgramRow {
     int dpi;
     const wchar_t* copyAs;  // null: the tool as built; else a copy of it under this name
     enum End { CloseCommand, Escape, ControllerGone } end;
+    // Run from a folder of its own that also holds DLLs someone left there.
+    bool planted = false;
 };
 
 void PrintTo(const ProgramRow& row, std::ostream* os) { *os << row.name; }
@@ -34,6 +39,48 @@ RECT ClientRectOf(HWND parent, HWND child) {
     ::GetWindowRect(child, &r);
     ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
     return r;
+}
+
+// DLLs Windows loads from its system folder whatever lies beside the program.
+const wchar_t* const kKnownDlls[] = {L"advapi32", L"clbcatq",  L"combase", L"comdlg32", L"coml2",  L"difxapi",
+                                     L"gdi32",    L"gdiplus",  L"imagehlp", L"imm32",   L"kernel32", L"msctf",
+                                     L"msvcrt",   L"normaliz", L"nsi",     L"ole32",    L"oleaut32", L"psapi",
+                                     L"rpcrt4",   L"sechost",  L"setupapi", L"shcore",  L"shell32", L"shlwapi",
+                                     L"user32",   L"wldap32",  L"ws2_32"};
+
+// The DLLs a planted copy of which could be loaded into the program: every
+// name "x.dll" its file holds (its imports, and the names it loads, in
+// ASCII or UTF-16) that is not a KnownDLL, and winmm and oleacc (the second
+// is what answers a screen reader).
+std::vector<std::wstring> PlantNames(const std::wstring& exe) {
+    std::set<std::wstring> names = {L"winmm", L"oleacc"};
+    const HANDLE file = ::CreateFileW(exe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    std::string bytes(::GetFileSize(file, nullptr), '\0');
+    DWORD got = 0;
+    ::ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr);
+    ::CloseHandle(file);
+    // The bytes as they are, and the UTF-16 text at each alignment.
+    std::string views[3] = {bytes};
+    for (size_t i = 0; i + 1 < bytes.size(); ++i)
+        views[1 + i % 2].push_back(bytes[i + 1] == 0 ? bytes[i] : '\0');
+    const auto inName = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-'; };
+    for (const std::string& text : views) {
+        for (size_t dot = text.find('.'); dot != std::string::npos; dot = text.find('.', dot + 1)) {
+            if (_strnicmp(text.c_str() + dot, ".dll", 4) != 0 || (dot + 4 < text.size() && inName(text[dot + 4])))
+                continue;
+            size_t start = dot;
+            while (start > 0 && inName(text[start - 1]))
+                --start;
+            std::wstring name;
+            for (size_t i = start; i < dot; ++i)
+                name.push_back(static_cast<wchar_t>(std::tolower(static_cast<unsigned char>(text[i]))));
+            if (!name.empty())
+                names.insert(name);
+        }
+    }
+    for (const wchar_t* known : kKnownDlls)
+        names.erase(known);
+    return {names.begin(), names.end()};
 }
 
 // The system's display scale, read by a program as it starts. Every other
@@ -70,6 +117,12 @@ protected:
         }
         if (!copy_.empty())
             ::DeleteFileW(copy_.c_str());
+        if (!plantedIn_.empty()) {
+            ::RegDeleteTreeW(HKEY_CURRENT_USER, kOverrides);
+            for (const std::wstring& file : FilesIn(plantedIn_, L"*"))
+                ::DeleteFileW((plantedIn_ + file).c_str());
+            ::RemoveDirectoryW(plantedIn_.c_str());
+        }
     }
 
     // The tool, built beside the test programs: ...\tests\win\ -> ...\bin\.
@@ -82,8 +135,46 @@ protected:
         return dir + L"\\bin\\KAVRO_Display_Limit_Switches.exe";
     }
 
+    // Wine's own load order for the program: a DLL beside it before the
+    // system's, as Windows searches. (Wine reads WINEDLLOVERRIDES from its
+    // own environment only, not from the one CreateProcess passes.)
+    static constexpr const wchar_t* kOverrides =
+        L"Software\\Wine\\AppDefaults\\KAVRO_Display_Limit_Switches.exe\\DllOverrides";
+
+    static std::vector<std::wstring> FilesIn(const std::wstring& dir, const wchar_t* pattern) {
+        std::vector<std::wstring> files;
+        WIN32_FIND_DATAW found;
+        const HANDLE find = ::FindFirstFileW((dir + pattern).c_str(), &found);
+        for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = ::FindNextFileW(find, &found))
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                files.push_back(found.cFileName);
+        if (find != INVALID_HANDLE_VALUE)
+            ::FindClose(find);
+        return files;
+    }
+
+    // The program in a folder of its own beside the planted DLLs: test
+    // programs there would load them too.
+    std::wstring Plant(const std::wstring& exe) {
+        wchar_t temp[MAX_PATH] = {};
+        ::GetTempPathW(MAX_PATH, temp);
+        plantedIn_ = std::wstring(temp) + L"kavro-planted-" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
+        ::CreateDirectoryW(plantedIn_.c_str(), nullptr);
+        const std::wstring planted = exe.substr(0, exe.find_last_of(L'\\')) + L"\\..\\tests\\win\\planted.dll";
+        for (const std::wstring& name : PlantNames(exe)) {
+            EXPECT_TRUE(::CopyFileW(planted.c_str(), (plantedIn_ + name + L".dll").c_str(), FALSE)) << ::GetLastError();
+            EXPECT_EQ(0, ::RegSetKeyValueW(HKEY_CURRENT_USER, kOverrides, name.c_str(), REG_SZ, L"native,builtin",
+                                           sizeof(L"native,builtin")));
+        }
+        const std::wstring copy = plantedIn_ + L"KAVRO_Display_Limit_Switches.exe";
+        EXPECT_TRUE(::CopyFileW(exe.c_str(), copy.c_str(), FALSE)) << ::GetLastError();
+        return copy;
+    }
+
     void Start(const ProgramRow& row) {
         std::wstring exe = ToolPath();
+        if (row.planted)
+            exe = Plant(exe);
         if (row.copyAs) {
             wchar_t temp[MAX_PATH] = {};
             ::GetTempPathW(MAX_PATH, temp);
@@ -125,6 +216,7 @@ protected:
     PROCESS_INFORMATION process_ = {};
     HWND main_ = nullptr;
     std::wstring copy_;
+    std::wstring plantedIn_;  // the folder of the planted DLLs, with its separator
 };
 
 // Every control inside the window and off the panel; the check box placed
@@ -269,6 +361,18 @@ TEST_P(ProgramTest, RunsAtItsScaleAndEndsWhileConnected) {
     ExpectAboutTextsWhole(about, row.dpi);
     ::PostMessageW(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(about, IDOK)));
     EXPECT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(main_) && !::IsWindow(about); }, 10000));
+    if (row.planted) {
+        // A tool tip, and a screen reader's first question to the window and each control.
+        RECT check;
+        ::GetWindowRect(Control(IDC_INVERT_Z), &check);
+        MovePointer(check.left + 10, check.top + 5);
+        MovePointer(check.left + 11, check.top + 5);
+        EXPECT_NE(nullptr, WaitToolTip(process_.dwProcessId, 5000)) << "no tool tip";
+        DWORD_PTR answer = 0;
+        ::SendMessageTimeoutW(main_, WM_GETOBJECT, 0, OBJID_CLIENT, SMTO_NORMAL, 5000, &answer);
+        for (HWND child = ::GetWindow(main_, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+            ::SendMessageTimeoutW(child, WM_GETOBJECT, 0, OBJID_CLIENT, SMTO_NORMAL, 5000, &answer);
+    }
 
     switch (row.end) {
     case ProgramRow::CloseCommand:
@@ -302,6 +406,10 @@ TEST_P(ProgramTest, RunsAtItsScaleAndEndsWhileConnected) {
     }
     }
     ExpectExit();
+    if (row.planted) {
+        for (const std::wstring& mark : FilesIn(plantedIn_, L"*.loaded"))
+            ADD_FAILURE() << std::string(mark.begin(), mark.end()) << ": a DLL beside the program was loaded";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, ProgramTest,
@@ -310,7 +418,9 @@ INSTANTIATE_TEST_SUITE_P(Rows, ProgramTest,
                                            ProgramRow{"At150PercentEscape", 144, nullptr, ProgramRow::Escape},
                                            ProgramRow{"At200PercentClosed", 192, nullptr, ProgramRow::CloseCommand},
                                            ProgramRow{"RenamedCopyTellsItsName", 96, L"Limit.Check.exe",
-                                                      ProgramRow::ControllerGone}),
+                                                      ProgramRow::ControllerGone},
+                                           ProgramRow{"PlantedDllsBesideItAreNeverLoaded", 96, nullptr,
+                                                      ProgramRow::CloseCommand, true}),
                          [](const ::testing::TestParamInfo<ProgramRow>& info) { return std::string(info.param.name); });
 
 }  // namespace

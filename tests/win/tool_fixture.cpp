@@ -5,6 +5,7 @@
 #include <mmsystem.h>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -32,10 +33,13 @@ constexpr DWORD kCloseLimitMs = 10000;
 constexpr int kGdiSlack = 128;
 
 std::atomic<int> g_periodsHeld{0};
-std::unique_ptr<ImportPatch> g_beginPeriod, g_endPeriod;
+// The tool finds winmm's calls with GetProcAddress: it hands out counting ones.
+std::unique_ptr<ImportPatch> g_procAddress;
+using PeriodCall = MMRESULT(WINAPI*)(UINT);
+PeriodCall g_beginPeriod = nullptr, g_endPeriod = nullptr;
 
 MMRESULT WINAPI CountingBeginPeriod(UINT period) {
-    const MMRESULT result = g_beginPeriod->Original<MMRESULT(WINAPI*)(UINT)>()(period);
+    const MMRESULT result = g_beginPeriod(period);
     if (result == TIMERR_NOERROR)
         ++g_periodsHeld;
     return result;
@@ -43,7 +47,24 @@ MMRESULT WINAPI CountingBeginPeriod(UINT period) {
 
 MMRESULT WINAPI CountingEndPeriod(UINT period) {
     --g_periodsHeld;
-    return g_endPeriod->Original<MMRESULT(WINAPI*)(UINT)>()(period);
+    return g_endPeriod(period);
+}
+
+// Between FARPROC and a function's own type, through void (*)().
+template <typename To, typename From>
+To ProcCast(From f) {
+    return reinterpret_cast<To>(reinterpret_cast<void (*)()>(f));
+}
+
+FARPROC WINAPI CountingProcAddress(HMODULE module, LPCSTR name) {
+    const FARPROC proc = g_procAddress->Original<decltype(&::GetProcAddress)>()(module, name);
+    if (!proc || reinterpret_cast<uintptr_t>(name) <= 0xFFFF)  // by ordinal
+        return proc;
+    if (std::strcmp(name, "timeBeginPeriod") == 0)
+        return g_beginPeriod = ProcCast<PeriodCall>(proc), ProcCast<FARPROC>(&CountingBeginPeriod);
+    if (std::strcmp(name, "timeEndPeriod") == 0)
+        return g_endPeriod = ProcCast<PeriodCall>(proc), ProcCast<FARPROC>(&CountingEndPeriod);
+    return proc;
 }
 
 // How many more GDI objects this process could create now: brushes are made
@@ -148,9 +169,8 @@ BOOL TestDialog::PreTranslateMessage(MSG* pMsg) {
 void ToolTest::SetUp() {
     ASSERT_TRUE(PrepareBench(kPort, serial_, devices_, sim_));
     g_periodsHeld = 0;
-    g_beginPeriod = std::make_unique<ImportPatch>("WINMM.dll", "timeBeginPeriod", reinterpret_cast<void*>(&CountingBeginPeriod));
-    g_endPeriod = std::make_unique<ImportPatch>("WINMM.dll", "timeEndPeriod", reinterpret_cast<void*>(&CountingEndPeriod));
-    ASSERT_TRUE(g_beginPeriod->Active() && g_endPeriod->Active());
+    g_procAddress = std::make_unique<ImportPatch>("KERNEL32.dll", "GetProcAddress", reinterpret_cast<void*>(&CountingProcAddress));
+    ASSERT_TRUE(g_procAddress->Active());
 
     dlg_ = new TestDialog;
     // As the application sets it: message boxes and the About box are
@@ -177,6 +197,8 @@ void ToolTest::SetUp() {
         } catch (int) {
         }
     });
+    // The tool keeps winmm from its first connect on, for good.
+    ASSERT_TRUE(::LoadLibraryExW(L"winmm.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
     handlesAtStart_ = KernelHandleCount();
     gdiRoomAtStart_ = GdiObjectRoom();
 
@@ -189,8 +211,7 @@ void ToolTest::TearDown() {
     delete dlg_;
     dlg_ = nullptr;
     EXPECT_EQ(0, TimerPeriodsHeld()) << "timer resolution kept after the window closed";
-    g_endPeriod.reset();
-    g_beginPeriod.reset();
+    g_procAddress.reset();
 }
 
 void ToolTest::Click() { ::PostMessageW(::GetDlgItem(main_, IDC_CONNECT), BM_CLICK, 0, 0); }
