@@ -122,6 +122,15 @@ BOOL CKAVRODisplayLimitSwitchesDlg::OnInitDialog() {
     logFont.lfWeight = FW_BOLD;
     m_labelFont.CreateFontIndirect(&logFont);
 
+    // The panel, no tab stop, read by a screen reader after the serial
+    // number and before the check box, as it lies between them.
+    m_panel.Create(this, m_dpi, m_labelFont);
+    ::SetWindowPos(m_panel.m_hWnd, m_serialEdit.m_hWnd, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    m_controlNames.Name(m_portCombo.m_hWnd, L"COM-Port");
+    // The field inside the list has the focus when the user tabs to it.
+    m_controlNames.Name(::GetWindow(m_portCombo.m_hWnd, GW_CHILD), L"COM-Port");
+    m_controlNames.Name(m_serialEdit.m_hWnd, L"Serial number");
+
     RefreshPortList();
     m_connectButton.SetWindowText(L"Connect");
     return TRUE;
@@ -139,8 +148,31 @@ void CKAVRODisplayLimitSwitchesDlg::OnSysCommand(UINT nID, LPARAM) {
 void CKAVRODisplayLimitSwitchesDlg::OnTimer(UINT_PTR nIDEvent) {
     if (nIDEvent == kDevicesSettledTimer)
         OnDevicesSettled();
-    else if (nIDEvent == kReadingExpiredTimer)
-        OnReadingExpired();
+}
+
+void CKAVRODisplayLimitSwitchesDlg::OnPaint() {
+    const BOOL iconic = IsIconic();
+    CPaintDC dc(this);
+    // The switch panel paints itself (m_panel); minimised, the icon shows.
+    if (iconic) {
+        SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+        const int cxIcon = ::GetSystemMetrics(SM_CXICON);
+        const int cyIcon = ::GetSystemMetrics(SM_CYICON);
+        RECT client;
+        GetClientRect(&client);
+        dc.DrawIcon((client.right - client.left - cxIcon + 1) / 2, (client.bottom - client.top - cyIcon + 1) / 2,
+                    m_hIcon);
+    }
+}
+
+LRESULT CKAVRODisplayLimitSwitchesDlg::OnPanelRefresh(WPARAM, LPARAM) {
+    m_panel.Show(m_connected == 1, m_invertZ);
+    return 0;
+}
+
+void CKAVRODisplayLimitSwitchesDlg::OnInvertZClicked() {
+    m_invertZ = IsDlgButtonChecked(IDC_INVERT_Z) == BST_CHECKED ? 1 : 0;
+    m_panel.Show(m_connected == 1, m_invertZ);
 }
 
 HCURSOR CKAVRODisplayLimitSwitchesDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }

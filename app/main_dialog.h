@@ -10,10 +10,12 @@
 #include <atomic>
 #include <string>
 
+#include "app/control_names.h"
 #include "app/port_list_model.h"
 #include "device/switch_state.h"
 #include "device/timer_resolution.h"
 #include "display/panel_model.h"
+#include "display/switch_panel.h"
 #include "framework/afx.h"
 
 class CKAVRODisplayLimitSwitchesDlg : public CDialogEx {
@@ -57,6 +59,11 @@ public:
     CComboBox m_portCombo;
     CButton m_connectButton;
     CEdit m_serialEdit;
+    // The switch panel, a control over its place in the client area; it
+    // reads the switch state at each paint.
+    CSwitchPanel m_panel{GetSwitchState()};
+    // What a screen reader calls the port list and the serial-number field.
+    CControlNames m_controlNames;
     // The port list's entries, the text of its field, the port that text
     // chooses and the tool tip's text.
     PortListModel m_portList;
@@ -69,7 +76,6 @@ public:
 protected:
     // The window's timers.
     static constexpr UINT_PTR kDevicesSettledTimer = 1;
-    static constexpr UINT_PTR kReadingExpiredTimer = 2;
 
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL PreTranslateMessage(MSG* pMsg) override;
@@ -93,9 +99,6 @@ protected:
     void OnTimer(UINT_PTR nIDEvent);
     // Device notifications have settled: the port list follows them.
     void OnDevicesSettled();
-    // The switch reading the panel shows has come of age: the panel is
-    // painted again, grey unless a newer reading came meanwhile.
-    void OnReadingExpired();
     // Puts the port list's entries, selection and field on the combo box,
     // then the tool tip.
     void ShowPortList();
@@ -113,13 +116,6 @@ protected:
     // I/O on the port whenever it has not ended for a while. With limitMs
     // it gives up after about that long; true when the worker has ended.
     bool WaitForWorker(DWORD limitMs = INFINITE);
-
-    // The panel composed off screen by replaying the panel model's
-    // primitives, then copied to pDC in one go.
-    void DrawSwitchPanel(CDC* pDC);
-    // One drawing step of a box: its fill, its raised frame or its arrow.
-    void DrawSwitchBox(CDC* pDC, const PanelPrimitive& step);
-    void DrawBoxLabel(CDC* pDC, const RECT& box, const wchar_t* text);
 
     DECLARE_MESSAGE_MAP()
 };

@@ -29,6 +29,13 @@ unsigned long long ReadingLeftMs(const SwitchReading& reading, unsigned long lon
     return kStatusStaleMs - (nowMs - reading.atMs);
 }
 
+unsigned long long ReadingLeftMsShown(SwitchReading& reading, unsigned long long nowMs) {
+    const unsigned long long left = ReadingLeftMs(reading, nowMs);
+    if (reading.read && left == 0)
+        reading.shownExpired = true;
+    return left;
+}
+
 bool ParseSwitchStatus(SwitchState state, char* line, int count, unsigned long long nowMs) {
     if (count < 0)
         count = 0;
@@ -48,7 +55,7 @@ bool ParseSwitchStatus(SwitchState state, char* line, int count, unsigned long l
     }
 
     CSingleLock lock(&state.m_stateLock, true);
-    bool changed = !ReadingIsCurrent(state.m_reading, nowMs);
+    bool changed = !ReadingIsCurrent(state.m_reading, nowMs) || state.m_reading.shownExpired;
     for (size_t i = 0; i < kSwitchCount; ++i) {
         const int value = (i < n && cleaned[i] == '1') ? 1 : 0;
         if (state.m_switch[i] != value) {
@@ -56,6 +63,6 @@ bool ParseSwitchStatus(SwitchState state, char* line, int count, unsigned long l
             changed = true;
         }
     }
-    state.m_reading = {true, nowMs};
+    state.m_reading = {true, nowMs, false};
     return changed;
 }

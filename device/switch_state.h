@@ -21,12 +21,21 @@ constexpr unsigned long long kStatusStaleMs = 2300;
 struct SwitchReading {
     bool read = false;
     unsigned long long atMs = 0;  // the caller's millisecond clock at that reply
+    // The panel was painted grey for this reading's age. The worker reads
+    // its clock before it takes the lock, the paint under it: at the edge
+    // of its age a reading may be painted expired and then renewed by a
+    // reply the worker still took for current. Its renewal is painted all
+    // the same.
+    bool shownExpired = false;
 };
 
 // Whether the reading is current at nowMs (the same clock).
 bool ReadingIsCurrent(const SwitchReading& reading, unsigned long long nowMs);
 // How long from nowMs the reading stays current; 0 when it is not.
 unsigned long long ReadingLeftMs(const SwitchReading& reading, unsigned long long nowMs);
+// ReadingLeftMs, for a paint that shows the reading at nowMs: a reading
+// painted as expired is marked so. The caller holds the state lock.
+unsigned long long ReadingLeftMsShown(SwitchReading& reading, unsigned long long nowMs);
 
 // The dialog's switch flags, their reading and the lock that guards both,
 // viewed together. Every read and write of them happens with m_stateLock held.
@@ -45,5 +54,5 @@ struct SwitchState {
 // reply (a word, line noise) changes nothing, renews nothing and takes no
 // lock. Takes m_stateLock itself (callers hold the port lock, never the
 // state lock). Returns whether the panel must be repainted: a flag changed,
-// or the flags became current.
+// or the flags became current, or the panel showed them expired.
 bool ParseSwitchStatus(SwitchState state, char* line, int count, unsigned long long nowMs);

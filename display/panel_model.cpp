@@ -30,7 +30,8 @@ struct PanelElement {
     PanelRect rect;
     int direction;         // boxes: ArrowDirection
     PanelColor color;      // boxes: fill; labels: text colour
-    const wchar_t* text;   // labels: "X/Y" or "Z"
+    const wchar_t* text;   // labels: "X/Y" or "Z"; boxes: their name
+    BoxShows shows;        // boxes
 };
 
 PanelRect ScaleRect(const PanelRect& r, int dpi) {
@@ -39,24 +40,25 @@ PanelRect ScaleRect(const PanelRect& r, int dpi) {
 }
 
 std::vector<PanelElement> PanelElements(const PanelSnapshot& s, int dpi) {
-    auto box = [&s, dpi](const PanelRect& rect, int direction, int flag) {
+    auto box = [&s, dpi](const PanelRect& rect, int direction, int flag, const wchar_t* name) {
+        const BoxShows shows = !s.connected ? BoxShows::NotRead : (flag != 0 ? BoxShows::Set : BoxShows::Clear);
         const PanelColor color = !s.connected ? s.btnFace : (flag != 0 ? kSetColor : kClearColor);
-        return PanelElement{PanelElement::Box, ScaleRect(rect, dpi), direction, color, nullptr};
+        return PanelElement{PanelElement::Box, ScaleRect(rect, dpi), direction, color, name, shows};
     };
     auto label = [&s, dpi](const PanelRect& rect, const wchar_t* text) {
-        return PanelElement{PanelElement::Label, ScaleRect(rect, dpi), 0, s.btnText, text};
+        return PanelElement{PanelElement::Label, ScaleRect(rect, dpi), 0, s.btnText, text, BoxShows::NotRead};
     };
     // The arrows stay with their boxes; the swap only exchanges the flags.
     const int zTop = s.invertZ != 0 ? s.flags[4] : s.flags[5];
     const int zBottom = s.invertZ != 0 ? s.flags[5] : s.flags[4];
     return {
-        box(kCrossTop, ArrowUp, s.flags[2]),
-        box(kCrossBottom, ArrowDown, s.flags[3]),
-        box(kCrossLeft, ArrowLeft, s.flags[0]),
-        box(kCrossRight, ArrowRight, s.flags[1]),
+        box(kCrossTop, ArrowUp, s.flags[2], L"X/Y up"),
+        box(kCrossBottom, ArrowDown, s.flags[3], L"X/Y down"),
+        box(kCrossLeft, ArrowLeft, s.flags[0], L"X/Y left"),
+        box(kCrossRight, ArrowRight, s.flags[1], L"X/Y right"),
         label(kCrossLabel, L"X/Y"),
-        box(kColumnTop, ArrowUp, zTop),
-        box(kColumnBottom, ArrowDown, zBottom),
+        box(kColumnTop, ArrowUp, zTop, L"Z up"),
+        box(kColumnBottom, ArrowDown, zBottom, L"Z down"),
         label(kColumnLabel, L"Z"),
     };
 }
@@ -95,6 +97,26 @@ RaisedEdge RaisedEdgeAt(int dpi) {
 
 PanelPoint LabelOrigin(const PanelRect& b, int textWidth, int internalLeadingPlusAscent) {
     return {(b.left + b.right) / 2 - textWidth / 2, (b.top + b.bottom) / 2 - internalLeadingPlusAscent / 2};
+}
+
+const wchar_t* BoxShowsText(BoxShows shows) {
+    switch (shows) {
+    case BoxShows::Set:
+        return L"set";
+    case BoxShows::Clear:
+        return L"clear";
+    default:
+        return L"not read";
+    }
+}
+
+std::vector<PanelBox> PanelBoxes(const PanelSnapshot& snapshot, int dpi) {
+    std::vector<PanelBox> boxes;
+    for (const PanelElement& e : PanelElements(snapshot, dpi)) {
+        if (e.kind == PanelElement::Box)
+            boxes.push_back({e.rect, e.text, e.shows});
+    }
+    return boxes;
 }
 
 std::vector<PanelPrimitive> PanelPrimitives(const PanelSnapshot& snapshot, int dpi) {

@@ -63,6 +63,25 @@ struct PanelSnapshot {
 // uses internal leading plus ascent, not the cell height.
 PanelPoint LabelOrigin(const PanelRect& box, int textWidth, int internalLeadingPlusAscent);
 
+// What a box shows, in the words a screen reader says (BoxShowsText):
+// "not read" while it is grey, else "set" (green) or "clear" (red).
+enum class BoxShows { NotRead, Set, Clear };
+const wchar_t* BoxShowsText(BoxShows shows);
+
+// A switch box as a screen reader meets it: its place, its name (what a
+// sighted user sees of it: its group's label and its arrow's direction,
+// e.g. "X/Y up", "Z down") and what it shows.
+struct PanelBox {
+    PanelRect rect;
+    const wchar_t* name;
+    BoxShows shows;
+};
+
+// The six boxes in the order a screen reader numbers them from 1: the
+// cross's top, bottom, left and right boxes, then the column's top and
+// bottom, which show what the Z swap puts there, as their colours do.
+std::vector<PanelBox> PanelBoxes(const PanelSnapshot& snapshot, int dpi = kBaseDpi);
+
 // A drawing step. Boxes expand into fill, raised frame and triangle; a
 // triangle's vertices come in the order they are passed.
 struct PanelPrimitive {

@@ -15,6 +15,57 @@ CString CWnd::GetWindowText() const {
     return CString(text.data());
 }
 
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"AfxWnd";
+
+}  // namespace
+
+BOOL CWnd::Create(const wchar_t* windowName, DWORD style, const RECT& rect, CWnd* pParentWnd, UINT nID) {
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    if (!::GetClassInfoExW(instance, kWindowClass, &wc)) {
+        // No background brush: a window of this class paints all of itself.
+        wc.lpfnWndProc = &CWnd::AfxWndProc;
+        wc.hInstance = instance;
+        wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        wc.lpszClassName = kWindowClass;
+        if (!::RegisterClassExW(&wc))
+            return FALSE;
+    }
+    return ::CreateWindowExW(0, kWindowClass, windowName, style, rect.left, rect.top, rect.right - rect.left,
+                             rect.bottom - rect.top, pParentWnd ? pParentWnd->m_hWnd : nullptr,
+                             reinterpret_cast<HMENU>(static_cast<UINT_PTR>(nID)), instance, this) != nullptr;
+}
+
+LRESULT CALLBACK CWnd::AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    CWnd* self;
+    if (message == WM_NCCREATE) {
+        self = static_cast<CWnd*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        self->m_hWnd = hWnd;
+    } else {
+        self = reinterpret_cast<CWnd*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+    }
+    LRESULT result = 0;
+    bool handled = false;
+    // No exception may unwind into the system's window code: what failed
+    // gets the default processing instead.
+    try {
+        handled = self && self->OnWndMsg(message, wParam, lParam, &result);
+    } catch (...) {
+        handled = false;
+    }
+    if (!handled)
+        result = ::DefWindowProcW(hWnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY && self) {
+        ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, 0);
+        self->m_hWnd = nullptr;
+    }
+    return result;
+}
+
 LRESULT CWnd::Default() { return ::DefWindowProcW(m_hWnd, m_curMessage, m_curWParam, m_curLParam); }
 
 namespace {

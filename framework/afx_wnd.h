@@ -27,6 +27,14 @@ public:
     }
     bool IsWindowValid() const { return m_hWnd && ::IsWindow(m_hWnd); }
 
+    // Creates a child window of the framework's own class at rect (the
+    // parent's client pixels) whose messages go to this object's message
+    // map, and to DefWindowProc where it maps none. The window goes with its
+    // parent, or with DestroyWindow; this object must outlive it. False when
+    // it could not be created.
+    BOOL Create(const wchar_t* windowName, DWORD style, const RECT& rect, CWnd* pParentWnd, UINT nID);
+    BOOL DestroyWindow() { return ::DestroyWindow(m_hWnd); }
+
     void SetWindowText(const wchar_t* text) { ::SetWindowTextW(m_hWnd, text); }
     CString GetWindowText() const;
     void UpdateWindow() { ::UpdateWindow(m_hWnd); }
@@ -64,6 +72,8 @@ protected:
     virtual const AFX_MSGMAP* GetMessageMap() const { return GetThisMessageMap(); }
 
 private:
+    static LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+
     // The message being handled, for Default().
     UINT m_curMessage = 0;
     WPARAM m_curWParam = 0;

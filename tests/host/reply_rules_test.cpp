@@ -99,6 +99,11 @@ TEST(ReplyRules, AReadingIsCurrentForTheReplyWaitOnly) {
     EXPECT_FALSE(ReadingIsCurrent(reading, 1000 + 2500)) << "about 2 s after the last readable reply, not the error";
     EXPECT_TRUE(ParseSwitchStatus(state, all, 8, 9000)) << "read again: the panel shows the flags again";
     EXPECT_FALSE(ParseSwitchStatus(state, all, 8, 9000 + 2100)) << "and then only on a change";
+    // A paint at the edge of its age shows the reading expired; the worker,
+    // whose clock was read before the paint, renews it as if still current.
+    EXPECT_EQ(0u, ReadingLeftMsShown(reading, 9000 + 2100 + kStatusStaleMs));
+    EXPECT_TRUE(ParseSwitchStatus(state, all, 8, 9000 + 2100 + kStatusStaleMs - 1)) << "the renewal is painted";
+    EXPECT_FALSE(ParseSwitchStatus(state, all, 8, 9000 + 2100 + kStatusStaleMs)) << "once";
 }
 
 // A reader that holds the lock sees every flag of one reply or none of it,

@@ -1,10 +1,8 @@
-// Painting of the main dialog: the switch panel composed off screen and
-// copied in one BitBlt, and the handlers that repaint it.
+#include "display/switch_panel.h"
+
 #include <cwchar>
 
-#include "app/main_dialog.h"
-#include "app/resource.h"
-#include "display/panel_model.h"
+#include "display/panel_accessible.h"
 
 namespace {
 
@@ -12,24 +10,46 @@ RECT ToRect(const PanelRect& r) { return RECT{r.left, r.top, r.right, r.bottom};
 
 }  // namespace
 
-void CKAVRODisplayLimitSwitchesDlg::OnPaint() {
-    const BOOL iconic = IsIconic();
+BEGIN_MESSAGE_MAP(CSwitchPanel, CWnd)
+    ON_WM_PAINT()
+    ON_WM_TIMER()
+    ON_WM_DESTROY()
+    ON_MESSAGE(WM_GETOBJECT, OnGetObject)
+END_MESSAGE_MAP()
+
+CSwitchPanel::~CSwitchPanel() {
+    if (IsWindowValid())
+        DestroyWindow();
+}
+
+BOOL CSwitchPanel::Create(CWnd* pParent, int dpi, HFONT labelFont) {
+    m_dpi = dpi;
+    m_labelFont = labelFont;
+    m_boxes = PanelBoxes(PanelSnapshot{}, m_dpi);
+    return CWnd::Create(L"Limit switches", WS_CHILD | WS_VISIBLE, ToRect(PanelRectAt(dpi)), pParent, 0);
+}
+
+void CSwitchPanel::Show(bool connected, int invertZ) {
+    m_connected = connected;
+    m_invertZ = invertZ;
+    InvalidateRect(nullptr, FALSE);
+    UpdateWindow();
+}
+
+RECT CSwitchPanel::OnScreen(const PanelRect& r) const {
+    // The panel's own client area starts at the panel's place in the dialog's.
+    const PanelRect panel = PanelRectAt(m_dpi);
+    POINT corners[2] = {{r.left - panel.left, r.top - panel.top}, {r.right - panel.left, r.bottom - panel.top}};
+    ::MapWindowPoints(m_hWnd, nullptr, corners, 2);
+    return RECT{corners[0].x, corners[0].y, corners[1].x, corners[1].y};
+}
+
+void CSwitchPanel::OnPaint() {
     CPaintDC dc(this);
-    if (iconic) {
-        SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
-        const int cxIcon = ::GetSystemMetrics(SM_CXICON);
-        const int cyIcon = ::GetSystemMetrics(SM_CYICON);
-        RECT client;
-        GetClientRect(&client);
-        const int x = (client.right - client.left - cxIcon + 1) / 2;
-        const int y = (client.bottom - client.top - cyIcon + 1) / 2;
-        dc.DrawIcon(x, y, m_hIcon);
-        return;
-    }
     DrawSwitchPanel(&dc);
 }
 
-void CKAVRODisplayLimitSwitchesDlg::DrawSwitchPanel(CDC* pDC) {
+void CSwitchPanel::DrawSwitchPanel(CDC* pDC) {
     const PanelRect panel = PanelRectAt(m_dpi);
     const int width = panel.right - panel.left, height = panel.bottom - panel.top;
     CDC memDC;
@@ -38,17 +58,17 @@ void CKAVRODisplayLimitSwitchesDlg::DrawSwitchPanel(CDC* pDC) {
     image.CreateCompatibleBitmap(pDC, width, height);
     const HGDIOBJ previousBitmap = memDC.SelectObject(&image);
     unsigned long long readingLeftMs = 0;
+    PanelSnapshot snapshot = {};
     {
         // Held while drawing into memory only, so the worker waits for at
         // most that, and one paint shows one consistent set of flags.
-        CSingleLock stateLock(&m_stateLock, true);
-        PanelSnapshot snapshot = {};
+        CSingleLock stateLock(&m_state.m_stateLock, true);
         // Colours only for flags read lately, judged now: nothing is claimed
         // of switches no reply could tell, whatever the worker is held in.
-        readingLeftMs = m_connected == 1 ? ReadingLeftMs(m_reading, ::GetTickCount64()) : 0;
+        readingLeftMs = m_connected ? ReadingLeftMsShown(m_state.m_reading, ::GetTickCount64()) : 0;
         snapshot.connected = readingLeftMs > 0;
         for (int i = 0; i < 6; ++i)
-            snapshot.flags[i] = m_switch[i];
+            snapshot.flags[i] = m_state.m_switch[i];
         snapshot.invertZ = m_invertZ;
         snapshot.btnFace = ::GetSysColor(COLOR_BTNFACE);
         snapshot.btnText = ::GetSysColor(COLOR_BTNTEXT);
@@ -56,7 +76,7 @@ void CKAVRODisplayLimitSwitchesDlg::DrawSwitchPanel(CDC* pDC) {
         for (const PanelPrimitive& step : PanelPrimitives(snapshot, m_dpi)) {
             if (step.kind == PanelPrimitive::Background) {
                 memDC.FillSolidRect(0, 0, width, height, step.color);
-                // From here on the image is drawn in client coordinates.
+                // From here on the image is drawn in the dialog's client coordinates.
                 memDC.SetViewportOrg(-panel.left, -panel.top);
             } else if (step.kind == PanelPrimitive::Label) {
                 DrawBoxLabel(&memDC, ToRect(step.rect), step.text);
@@ -66,22 +86,54 @@ void CKAVRODisplayLimitSwitchesDlg::DrawSwitchPanel(CDC* pDC) {
         }
     }
     memDC.SetViewportOrg(0, 0);
-    pDC->BitBlt(panel.left, panel.top, width, height, &memDC, 0, 0, SRCCOPY);
+    pDC->BitBlt(0, 0, width, height, &memDC, 0, 0, SRCCOPY);
     memDC.SelectObject(previousBitmap);
     // The colours shown are as good as their reading: once it has come of
-    // age the panel is painted again (OnReadingExpired).
+    // age the panel is painted again.
     if (readingLeftMs > 0)
         SetTimer(kReadingExpiredTimer, static_cast<UINT>(readingLeftMs));
+
+    // A screen reader hears of each box that now shows something else, and
+    // of no other: six announcements for one switch would drown it. The
+    // boxes say what they show before anyone hears of it.
+    const std::vector<PanelBox> before = m_boxes;
+    m_boxes = PanelBoxes(snapshot, m_dpi);
+    for (size_t i = 0; i < m_boxes.size() && i < before.size(); ++i) {
+        if (m_boxes[i].shows != before[i].shows)
+            ::NotifyWinEvent(EVENT_OBJECT_STATECHANGE, m_hWnd, OBJID_CLIENT, static_cast<LONG>(i + 1));
+    }
 }
 
-void CKAVRODisplayLimitSwitchesDlg::OnReadingExpired() {
+void CSwitchPanel::OnTimer(UINT_PTR nIDEvent) {
+    if (nIDEvent != kReadingExpiredTimer)
+        return;
     KillTimer(kReadingExpiredTimer);
-    const RECT panel = ToRect(PanelRectAt(m_dpi));
-    InvalidateRect(&panel, FALSE);
+    InvalidateRect(nullptr, FALSE);
     UpdateWindow();
 }
 
-void CKAVRODisplayLimitSwitchesDlg::DrawSwitchBox(CDC* pDC, const PanelPrimitive& step) {
+LRESULT CSwitchPanel::OnGetObject(WPARAM wParam, LPARAM lParam) {
+    if (!AsksForClient(lParam))
+        return Default();
+    if (!m_accessible) {
+        IAccessible* standard = m_accessibility.StandardObject(m_hWnd);
+        m_accessible = new CPanelAccessible(standard, this);
+        if (standard)
+            standard->Release();  // the element holds it
+    }
+    return m_accessibility.Answer(m_accessible, wParam);
+}
+
+void CSwitchPanel::OnDestroy() {
+    // A screen reader may hold the element longer than the window lives.
+    if (m_accessible) {
+        m_accessible->Disconnect();
+        m_accessible->Release();
+        m_accessible = nullptr;
+    }
+}
+
+void CSwitchPanel::DrawSwitchBox(CDC* pDC, const PanelPrimitive& step) {
     RECT box = ToRect(step.rect);
     if (step.kind == PanelPrimitive::Fill) {
         pDC->FillSolidRect(&box, step.color);
@@ -114,11 +166,11 @@ void CKAVRODisplayLimitSwitchesDlg::DrawSwitchBox(CDC* pDC, const PanelPrimitive
     }
 }
 
-void CKAVRODisplayLimitSwitchesDlg::DrawBoxLabel(CDC* pDC, const RECT& box, const wchar_t* text) {
+void CSwitchPanel::DrawBoxLabel(CDC* pDC, const RECT& box, const wchar_t* text) {
     HGDIOBJ previousFont = nullptr;
-    if (m_labelFont.GetSafeHandle())
-        previousFont = pDC->SelectObject(&m_labelFont);
-    else if (HFONT dialogFont = GetFont())
+    if (m_labelFont)
+        previousFont = pDC->SelectObject(m_labelFont);
+    else if (const HFONT dialogFont = reinterpret_cast<HFONT>(::SendMessageW(::GetParent(m_hWnd), WM_GETFONT, 0, 0)))
         previousFont = pDC->SelectObject(dialogFont);
 
     const int previousBkMode = pDC->SetBkMode(TRANSPARENT);
@@ -139,18 +191,4 @@ void CKAVRODisplayLimitSwitchesDlg::DrawBoxLabel(CDC* pDC, const RECT& box, cons
     pDC->SetBkMode(previousBkMode);
     if (previousFont)
         pDC->SelectObject(previousFont);
-}
-
-LRESULT CKAVRODisplayLimitSwitchesDlg::OnPanelRefresh(WPARAM, LPARAM) {
-    const RECT panel = ToRect(PanelRectAt(m_dpi));
-    InvalidateRect(&panel, FALSE);
-    UpdateWindow();
-    return 0;
-}
-
-void CKAVRODisplayLimitSwitchesDlg::OnInvertZClicked() {
-    m_invertZ = IsDlgButtonChecked(IDC_INVERT_Z) == BST_CHECKED ? 1 : 0;
-    const RECT panel = ToRect(PanelRectAt(m_dpi));
-    InvalidateRect(&panel, FALSE);
-    UpdateWindow();
 }
