@@ -49,8 +49,10 @@ public:
     SwitchReading m_reading;
     int m_invertZ = 0;
     CWinThread* m_pPollThread = nullptr;
-    // Stop request to the poll worker, written here and read there.
+    // Stop request to the poll worker, written here and read there; the
+    // event is set with it, and ends the worker's pause between polls.
     std::atomic<int> m_stopPolling{0};
+    CEvent m_stopEvent;
     int m_connected = 0;
     // True while Disconnect awaits the worker.
     bool m_disconnecting = false;
@@ -111,6 +113,9 @@ protected:
     // Closes the link and ends what a connection holds with it; the caller
     // holds m_portLock.
     void CloseLink();
+    // Disconnect's steps, for a caller that has marked the disconnect as
+    // under way (m_disconnecting).
+    void EndConnection();
     // Waits for the worker to end while the window keeps painting and
     // handling sent and private messages, cancelling the worker's pending
     // I/O on the port whenever it has not ended for a while. With limitMs

@@ -71,14 +71,18 @@ void CKAVRODisplayLimitSwitchesDlg::OnConnectClicked() {
     m_serialEdit.UpdateWindow();
 
     m_stopPolling = 0;
+    m_stopEvent.ResetEvent();
     // The worker's first cycle waits for m_portLock, so it cannot run (or
     // end) before this handler has taken ownership of the thread object.
     m_pPollThread = AfxBeginThread(PollThreadProc, this, THREAD_PRIORITY_NORMAL, 0, 0, nullptr);
     if (!m_pPollThread) {
         // The port is given back before the box: the user may read it for
         // as long as he likes, with another program free to use the port.
+        // No serial number stays for a connection that never started.
         CloseLink();
         portLock.Unlock();
+        m_serialEdit.SetWindowText(L"");
+        m_serialEdit.UpdateWindow();
         AfxMessageBox(L"Error starting thread!", MB_OK | MB_ICONERROR);
         return;
     }
@@ -92,13 +96,20 @@ void CKAVRODisplayLimitSwitchesDlg::Disconnect() {
     if (m_disconnecting)
         return;
     m_disconnecting = true;
+    EndConnection();
+    m_disconnecting = false;
+}
+
+void CKAVRODisplayLimitSwitchesDlg::EndConnection() {
     if (m_pPollThread) {
         m_stopPolling = 1;
+        m_stopEvent.SetEvent();
         // No lock is held here: the worker needs m_portLock to finish its cycle.
         WaitForWorker();
         delete m_pPollThread;
         m_pPollThread = nullptr;
         m_stopPolling = 0;
+        m_stopEvent.ResetEvent();
     }
     {
         CSingleLock portLock(&m_portLock, true);
@@ -115,7 +126,6 @@ void CKAVRODisplayLimitSwitchesDlg::Disconnect() {
         m_reading = SwitchReading{};
     }
     PostMessage(WM_PANEL_REFRESH, 0, 0);
-    m_disconnecting = false;
 }
 
 namespace {
@@ -225,17 +235,25 @@ BOOL CKAVRODisplayLimitSwitchesDlg::OnQueryEndSession() { return TRUE; }
 
 void CKAVRODisplayLimitSwitchesDlg::OnEndSession(BOOL bEnding) {
     // Windows ends the process soon after this returns: the connection is
-    // ended here, as the button ends it, and no box waits for anyone. A
-    // worker that a driver holds beyond the time given is left to Windows,
-    // with its thread object and the port it may still be using.
-    if (!bEnding)
+    // ended here, once, as the button ends it, and no box waits for anyone.
+    // The wait for the worker handles the messages queued meanwhile: a loss
+    // already reported is this disconnect's, not one more, and shows nothing.
+    // A worker that a driver holds beyond the time given is left to
+    // Windows, with its thread object and the port it may still be using.
+    // Coming while a disconnect awaits the worker, it leaves that one to end.
+    if (!bEnding || m_disconnecting)
         return;
+    m_disconnecting = true;
     if (m_pPollThread) {
         m_stopPolling = 1;
+        m_stopEvent.SetEvent();
         theComLink.CancelPendingIo();
-        if (!WaitForWorker(kEndSessionWaitMs))
+        if (!WaitForWorker(kEndSessionWaitMs)) {
+            m_disconnecting = false;
             return;
+        }
     }
     if (m_pPollThread || m_connected != 0)
-        Disconnect();
+        EndConnection();
+    m_disconnecting = false;
 }

@@ -9,8 +9,6 @@
 namespace {
 
 constexpr DWORD kPollPauseMs = 100;
-// The pause is slept in steps this long, so that a stop request ends it.
-constexpr DWORD kPauseStepMs = 10;
 
 // Polls until told to stop; on silence posts WM_CONNECTION_LOST and returns.
 void Poll(CKAVRODisplayLimitSwitchesDlg* dlg, HWND hWnd) {
@@ -40,8 +38,8 @@ void Poll(CKAVRODisplayLimitSwitchesDlg* dlg, HWND hWnd) {
         }
         if (changed)
             ::PostMessageW(hWnd, WM_PANEL_REFRESH, 0, 0);
-        for (DWORD slept = 0; slept < kPollPauseMs && stop.load() == 0; slept += kPauseStepMs)
-            ::Sleep(kPauseStepMs);
+        // The pause as long as it says, ended at once by a stop request.
+        dlg->m_stopEvent.Lock(kPollPauseMs);
     }
 }
 

@@ -39,6 +39,28 @@ private:
 #endif
 };
 
+#ifdef _WIN32
+// A manual-reset event: set, it stays set until reset, and every wait on it
+// ends. Throws CMemoryException or CFailureException when it cannot be made.
+class CEvent {
+public:
+    CEvent() : m_hObject(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+        if (!m_hObject)
+            AfxThrowLastError();
+    }
+    ~CEvent() { ::CloseHandle(m_hObject); }
+    CEvent(const CEvent&) = delete;
+    CEvent& operator=(const CEvent&) = delete;
+
+    BOOL SetEvent() { return ::SetEvent(m_hObject); }
+    BOOL ResetEvent() { return ::ResetEvent(m_hObject); }
+    // Waits at most timeoutMs for the event; true when it is set.
+    bool Lock(DWORD timeoutMs) { return ::WaitForSingleObject(m_hObject, timeoutMs) == WAIT_OBJECT_0; }
+
+    HANDLE m_hObject;
+};
+#endif
+
 // Holds a CCriticalSection from construction (when bInitialLock) or Lock()
 // until Unlock() or destruction, whichever comes first.
 class CSingleLock {

@@ -213,8 +213,12 @@ void CComLink::CancelPendingIo() {
 }
 
 void CComLink::DiscardInput() {
-    if (m_opened && m_hPort)
+    if (m_opened && m_hPort) {
         ::PurgeComm(m_hPort, PURGE_RXCLEAR);
+        // The rest of a line that ran past its time went with the purge:
+        // the next line is a new one.
+        m_inRunawayLine = false;
+    }
 }
 
 bool CComLink::InputWaiting() {

@@ -15,6 +15,7 @@
 #include <new>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/resource.h"
@@ -58,8 +59,8 @@ public:
 
     // A line that never ends: one byte every 150 ms, never a carriage
     // return, until done() holds or timeoutMs have passed; whether it held.
-    bool DripUntil(const std::function<bool()>& done, int timeoutMs) {
-        for (const ULONGLONG start = ::GetTickCount64(); !done(); sim_.Send("0"), ::Sleep(150)) {  // the line's pace
+    bool DripUntil(const std::function<bool()>& done, int timeoutMs, const char* byte = "0") {
+        for (const ULONGLONG start = ::GetTickCount64(); !done(); sim_.Send(byte), ::Sleep(150)) {  // the line's pace
             if (MsSince(start) >= timeoutMs)
                 return false;
         }
@@ -142,6 +143,19 @@ BOOL WINAPI NeverEndingRead(HANDLE port, LPVOID buffer, DWORD size, LPDWORD got,
     const BOOL started = g_readFile->Original<decltype(&::ReadFile)>()(port, buffer, size, got, overlapped);
     ::SetEvent(g_readHangs);
     return started;
+}
+
+// A worker whose thread outlives its report of a loss a while, as a
+// thread's end may take: the loss is queued while the worker still runs.
+const ImportPatch* g_postMessage = nullptr;
+HANDLE g_lossPosted = nullptr;
+BOOL WINAPI SlowToEndAfterALoss(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    const BOOL posted = g_postMessage->Original<decltype(&::PostMessageW)>()(hWnd, message, wParam, lParam);
+    if (message == WM_CONNECTION_LOST) {
+        ::SetEvent(g_lossPosted);
+        ::Sleep(500);
+    }
+    return posted;
 }
 
 // Connects, then every read of the port hangs until cancelled.
@@ -326,6 +340,29 @@ const Row kRows[] = {
          EXPECT_LE(MsSince(asked), 1000) << "Disconnect while the line runs";
      },
      {End::Idle}},
+    {"AnswerAfterALineThatRanPastTheWaitIsRead",
+     [](FaultTest& t) {
+         t.Connect("10100000");
+         ASSERT_TRUE(t.sim_.Silent());
+         // Spaces: no switches, and one that comes late is cleaned away.
+         // Until the line ran past the wait and the worker is in its rest.
+         int polls = t.sim_.Count("swin");
+         ULONGLONG polled = ::GetTickCount64();
+         ASSERT_TRUE(t.DripUntil([&] {
+             if (t.sim_.Count("swin") != polls)
+                 polls = t.sim_.Count("swin"), polled = ::GetTickCount64();
+             return MsSince(polled) > 400 && t.PanelBecomes({false, ""}, 0);
+         }, 8000, " "));
+         const int refreshes = t.dlg_->m_panelRefreshes;
+         ASSERT_TRUE(t.sim_.SetSwitches("01010000") && t.sim_.Answer());
+         // The first answer after the line, then others.
+         ASSERT_TRUE(WaitUntil([&] { return t.sim_.Count("swin") > polls; }, 3000));
+         ASSERT_TRUE(t.sim_.SetSwitches("00001111"));
+         t.Polls(2);
+         t.AfterQueued();
+         EXPECT_EQ(2, t.dlg_->m_panelRefreshes - refreshes) << "the first answer after the line not read";
+     },
+     kFollows},
     // A line that never ends has its own row above.
     {"DisconnectEndsWithinASecondWhateverTheLineDoes",
      [](FaultTest& t) {
@@ -431,6 +468,35 @@ const Row kRows[] = {
          EXPECT_EQ(0, t.Connected());
      },
      {End::Idle}},
+    {"LogOffWhileALossIsQueued",
+     [](FaultTest& t) {
+         t.Connect("11000000");
+         g_lossPosted = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+         const ImportPatch slow("USER32.dll", "PostMessageW", reinterpret_cast<void*>(&SlowToEndAfterALoss));
+         ASSERT_TRUE(slow.Active());
+         g_postMessage = &slow;
+         ASSERT_TRUE(t.sim_.Silent());
+         // The window is busy as the worker reports the loss; Windows' log-off reaches it before the report.
+         long long ms = -1;
+         std::thread windows([&] {
+             ::WaitForSingleObject(g_lossPosted, 5000);
+             DWORD_PTR answer = 0;
+             const ULONGLONG start = ::GetTickCount64();
+             ::SendMessageTimeoutW(t.main_, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &answer);
+             ms = MsSince(start);
+         });
+         t.dlg_->RunOnUi([&] {
+             ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(g_lossPosted, 5000)) << "no loss reported";
+             EXPECT_TRUE(::SendMessageW(t.main_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
+             WaitUntil([] { return (HIWORD(::GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0; }, 5000);
+         });
+         windows.join();
+         ::CloseHandle(g_lossPosted);
+         EXPECT_LE(ms, 1200) << "WM_ENDSESSION returned that late";
+         EXPECT_EQ(0, t.Connected());
+     },
+     // No box: nobody is there to read it.
+     {End::Idle}},
     {"CablePulledThenPluggedBackAndConnectedAgain", [](FaultTest& t) { t.Connect("00110000"), t.sim_.Hangup(); },
      IdleWith(kConnectionLostBox, 0, 8000),
      [](FaultTest& t) {
@@ -499,7 +565,7 @@ const Row kRows[] = {
          t.WaitBox(10000);
      },
      // The port is given back before the box, which the user may leave up.
-     {End::Idle, &kThreadBox, 0, 2000, L"SN-0042"}},
+     {End::Idle, &kThreadBox, 0, 2000}},
 
     // --- The window closed at awkward moments
     {"WindowClosedWhileConnected", [](FaultTest& t) { t.Connect("11000000"); }, {End::Closed, nullptr, 0, 5000}},
