@@ -7,6 +7,7 @@
 #include "device/exchange.h"
 #include "device/serial_number.h"
 #include "serial/com_link.h"
+#include "serial/port_names.h"
 
 namespace {
 
@@ -35,7 +36,8 @@ void CKAVRODisplayLimitSwitchesDlg::OnConnectClicked() {
         AfxMessageBox(L"Please select a COM port.", MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    g_portNumber = _wtoi(CString(std::wstring(port.begin(), port.end())).Mid(3));
+    // Every name listed is one whose number opens exactly that port.
+    g_portNumber = PortNumberOf(port);
 
     CSingleLock portLock(&m_portLock, true);
     g_linkReady = theComLink.Open() ? 1 : 0;

@@ -17,11 +17,18 @@ constexpr size_t kPortNameBufferChars = 256;
 // A port name in UTF-16 code units, as the registry holds it.
 using PortName = std::u16string;
 
+// The number of the port a name names: "COM" in any case, then the decimal
+// digits of a number from 1 to 99,999,999 with no leading zero. These are
+// the names Connect opens exactly, as "COM<n>" or "\\.\COM<n>"; 0 for any
+// other name ("COM03" or "COM3A" would open COM3, which may be another
+// device).
+int PortNumberOf(const PortName& name);
+
 // Takes the name from a "PortName" value of type `type` read into `buffer`
 // (capacityChars units, zero-filled before the read). Accepts REG_SZ and
-// REG_EXPAND_SZ whose first three characters are "COM" in any case; the name
-// ends at the first NUL, or at the end of the buffer when the value filled it
-// without one. Returns false (name untouched) for any other value.
+// REG_EXPAND_SZ (taken unexpanded) holding a name PortNumberOf reads; the
+// name ends at the first NUL, or at the end of the buffer when the value
+// filled it without one. Returns false (name untouched) for any other value.
 bool TakePortName(unsigned long type, const char16_t* buffer, size_t capacityChars, PortName* name);
 
 // Whether two port names are the same name, case aside (ASCII), as Windows

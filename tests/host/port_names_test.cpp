@@ -15,10 +15,16 @@ TEST(PortNames, ComNamesOfStringTypesOnlyInAnyCaseUnchanged) {
         std::u16string value;
         bool taken;
     } rows[] = {
-        {kPortNameTypeSz, u"com5", true},          {kPortNameTypeExpandSz, u"CoM%X%", true},  // taken unexpanded
-        {kPortNameTypeSz, u"LPT1", false},         {kPortNameTypeSz, u"CO", false},
-        {kPortNameTypeSz, u"", false},             {7 /* REG_MULTI_SZ */, u"COM7", false},
-        {4 /* REG_DWORD */, u"COM7", false},
+        {kPortNameTypeSz, u"com5", true},          {kPortNameTypeExpandSz, u"cOm12", true},
+        {kPortNameTypeSz, u"COM99999999", true},   {kPortNameTypeSz, u"LPT1", false},
+        {kPortNameTypeSz, u"CO", false},           {kPortNameTypeSz, u"", false},
+        {7 /* REG_MULTI_SZ */, u"COM7", false},    {4 /* REG_DWORD */, u"COM7", false},
+        // Names whose number would open another port, or none.
+        {kPortNameTypeSz, u"COM03", false},        {kPortNameTypeSz, u"COM3A", false},
+        {kPortNameTypeSz, u"COMX", false},         {kPortNameTypeSz, u"COM", false},
+        {kPortNameTypeSz, u"COM 3", false},        {kPortNameTypeSz, u"COM+3", false},
+        {kPortNameTypeSz, u"COM0", false},         {kPortNameTypeSz, u"COM100000000", false},
+        {kPortNameTypeExpandSz, u"COM%X%", false},
     };
     for (const auto& r : rows) {
         std::vector<char16_t> buffer(kPortNameBufferChars, u'\0');
@@ -31,8 +37,9 @@ TEST(PortNames, ComNamesOfStringTypesOnlyInAnyCaseUnchanged) {
     std::vector<char16_t> full(kPortNameBufferChars, u'7');
     full[0] = u'C', full[1] = u'O', full[2] = u'M';
     PortName name;
-    ASSERT_TRUE(TakePortName(kPortNameTypeSz, full.data(), full.size(), &name));
-    EXPECT_EQ(kPortNameBufferChars, name.size());
+    EXPECT_FALSE(TakePortName(kPortNameTypeSz, full.data(), full.size(), &name));
+    EXPECT_EQ(9, PortNumberOf(u"com9"));
+    EXPECT_EQ(99999999, PortNumberOf(u"COM99999999"));
 }
 
 TEST(PortNames, DeviceNameOfEachPortNumber) {

@@ -69,15 +69,16 @@ const std::wstring kLongName = L"USB Serial Converter with a name far longer tha
 
 const ListRow kRows[] = {
     // Which values name a port is the host's to show; here, that each
-    // registry value reaches those rules whole, and each name is one entry.
+    // registry value reaches those rules whole, each name is one entry, and
+    // no name is listed whose number opens another port.
     {"EachPortOnceWhateverItsDevicesHold",
      [](PortListTest& t) {
-         t.Add(L"COM5"), t.Add(L"COM5"), t.Add(L"com5");
+         t.Add(L"COM5"), t.Add(L"COM5"), t.Add(L"com5"), t.Add(L"COM03"), t.Add(L"COM3A"), t.Add(L"COMX");
          ASSERT_TRUE(t.devices_.AddValue(REG_SZ, kFullName.data(), 512));
          ASSERT_TRUE(t.devices_.AddWithoutValue() && t.devices_.AddWithoutKey()) << t.devices_.LastError();
-         t.Listed(5);
+         t.Add(L"COM12345678"), t.Listed(5);
      },
-     {L"COM11", L"com5", L"COM5", kFullName, L"Refresh..."}, L"COM11", NoName(L"COM11")},
+     {L"COM11", L"COM12345678", L"com5", L"COM5", L"Refresh..."}, L"COM11", NoName(L"COM11")},
     {"NoPortsLeaveRefreshAlone", [](PortListTest& t) { ASSERT_TRUE(t.devices_.Remove(0)); t.Listed(1); },
      {L"Refresh..."}, L"Refresh...", L"Reads the COM ports present again"},
     {"RefreshChosenWithAKeyReadsThePortsAgainAndShowsTheFirst",
