@@ -48,8 +48,10 @@ set -eEuo pipefail
 # stop says where.
 shopt -s inherit_errexit
 trap 'echo "release.sh: stopped at ${BASH_SOURCE[0]##*/} line $LINENO: \"$BASH_COMMAND\" failed with $?" >&2' ERR
-. "$(dirname "${BASH_SOURCE[0]}")/build-trees.sh"
-dist="${KAVRO_DIST_DIR:-$root/dist}"
+# The password leaves the environment before any program starts: none of them
+# (compilers, cmake, Wine, the twin build) inherits it, with --sign or without.
+env_password="${KAVRO_SIGN_PASSWORD-}" env_password_set="${KAVRO_SIGN_PASSWORD+set}"
+unset KAVRO_SIGN_PASSWORD
 name=KAVRO_Display_Limit_Switches
 fail() { echo "release.sh: $*" >&2; exit 1; }
 usage() {
@@ -89,30 +91,38 @@ done
         "with --timestamp"
 
 # The password is read once, here, and given to each tool on a descriptor of
-# its own: it is never an argument, and the programs this script starts
-# (compilers, Wine) do not inherit it.
+# its own, never as an argument. The twin build gets it from this run on
+# descriptor 3, closed before it starts anything.
 password="" password_from=""
+if [ -z "$cert" ]; then
+    [ -z "$env_password_set" ] || echo "== KAVRO_SIGN_PASSWORD is set, but without --sign CERT.p12 nothing is signed"
+elif [ "$mode" = --twin ]; then
+    IFS= read -r password <&3 || fail "--twin --sign: no password on descriptor 3"
+    password_from="the release run that started this twin"
+elif [ -n "$password_file" ]; then
+    [ -z "$env_password_set" ] ||
+        fail "a password in KAVRO_SIGN_PASSWORD and --password-file $password_file: give one"
+    [ -f "$password_file" ] && [ -r "$password_file" ] || fail "cannot read the password file $password_file"
+    IFS= read -r password <"$password_file" || true
+    password="${password%$'\r'}"
+    password_from="the first line of $password_file"
+elif [ -n "$env_password_set" ]; then
+    password="$env_password"
+    password_from=KAVRO_SIGN_PASSWORD
+    [[ $password != *$'\n'* ]] || fail "KAVRO_SIGN_PASSWORD holds a line break: a password is one line"
+else
+    fail "--sign ${cert##*/}: no password; set KAVRO_SIGN_PASSWORD, or give --password-file FILE"
+fi
+[ "$mode" != --twin ] || exec 3<&-
+env_password=""
 if [ -n "$cert" ]; then
     [ -f "$cert" ] && [ -r "$cert" ] || fail "cannot read the certificate $cert"
     cert="$(realpath "$cert")"
-    if [ -n "$password_file" ]; then
-        [ -z "${KAVRO_SIGN_PASSWORD+set}" ] ||
-            fail "a password in KAVRO_SIGN_PASSWORD and --password-file $password_file: give one"
-        [ -f "$password_file" ] && [ -r "$password_file" ] || fail "cannot read the password file $password_file"
-        IFS= read -r password <"$password_file" || true
-        password="${password%$'\r'}"
-        password_from="the first line of $password_file"
-    elif [ -n "${KAVRO_SIGN_PASSWORD+set}" ]; then
-        password="$KAVRO_SIGN_PASSWORD"
-        password_from=KAVRO_SIGN_PASSWORD
-        [[ $password != *$'\n'* ]] || fail "KAVRO_SIGN_PASSWORD holds a line break: a password is one line"
-    else
-        fail "--sign ${cert##*/}: no password; set KAVRO_SIGN_PASSWORD, or give --password-file FILE"
-    fi
-    unset KAVRO_SIGN_PASSWORD
     [ -z "$test_tsa" ] || [ -r "$test_tsa" ] || fail "cannot read $test_tsa"
     [ -z "$test_tsa" ] || test_tsa="$(realpath "$test_tsa")"
 fi
+. "$(dirname "${BASH_SOURCE[0]}")/build-trees.sh"
+dist="${KAVRO_DIST_DIR:-$root/dist}"
 start=$SECONDS
 bash "$root/scripts/deps.sh"
 
@@ -382,16 +392,13 @@ if [ "$mode" = --reproducible ]; then
     twin_start=$SECONDS
     git clone --quiet --no-checkout "$root" "$twin/sources"
     git -C "$twin/sources" checkout --quiet --detach "$commit"
-    # The twin signs with the same certificate, the password in its
-    # environment, so that the signed bytes are compared too.
+    # The twin signs with the same certificate, so that the signed bytes are
+    # compared too; it reads the password on descriptor 3.
     signed=()
     [ -z "$cert" ] || signed=(--sign "$cert")
     [ -z "$info_url" ] || signed+=(--url "$info_url")
-    (
-        [ -z "$cert" ] || export KAVRO_SIGN_PASSWORD="$password"
-        SOURCE_DATE_EPOCH="$epoch" KAVRO_BUILD_DIR="$twin/build" KAVRO_DIST_DIR="$twin/dist" \
-            exec bash "$twin/sources/scripts/release.sh" --twin "${signed[@]}"
-    ) | sed 's/^/   /'
+    SOURCE_DATE_EPOCH="$epoch" KAVRO_BUILD_DIR="$twin/build" KAVRO_DIST_DIR="$twin/dist" \
+        bash "$twin/sources/scripts/release.sh" --twin "${signed[@]}" 3<<<"$password" | sed 's/^/   /'
     for f in "$package.zip" "$package.zip.sha256" "$unstripped"; do
         differ=0
         cmp "$dist/$f" "$twin/dist/$f" || differ=$?

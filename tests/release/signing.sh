@@ -59,7 +59,7 @@ fail() { echo "$*"; exit 1; } # a row's checks run in a subshell of their own: t
 # Against the test root alone: the intermediate certificate has to come from the signature.
 verify() { osslsigncode verify -CAfile root.pem -TSA-CAfile root.pem -ignore-crl -in "$1" 2>&1; }
 has() { grep -qxF -- "$1" <<<"$report" || fail "$2"; } # LINE MESSAGE: a line of verify's report
-leaked() { ! leak="$(grep -sF -- "$password" "$row/argv")" || fail "the password is in the arguments of: $leak"; }
+leaked() { ! leak="$(grep -m 1 -sF -e "$password" -e "env: KAVRO_SIGN_PASSWORD=" "$row/argv")" || fail "seen by a tool: $leak"; }
 
 # What each row expects. A run that went through leaves one archive, unpacked to $row/unpacked.
 unpack() {
@@ -113,7 +113,7 @@ expect_refused() {
 # Run in $tmp, where the arguments' files are. KAVRO_SIGN_PASSWORD: right, wrong or - (not set).
 # what | KAVRO_SIGN_PASSWORD | release.sh's arguments (and --dirty) | expected | what it says
 rows="$(sed 's/ *| */|/g' <<ROWS
-no certificate: nothing signed, as before    | -     |                                                         | unsigned
+no certificate, a password set: not signed   | right |                                                         | unsigned
 signed, with a timestamp                     | right | --sign good.p12 --url $url --test-tsa tsa-authority.pem | signed   | stamped
 signed, the password from a file             | -     | --sign good.p12 --url $url --password-file password.txt | signed
 signed again: the same bytes                 | -     | --sign good.p12 --url $url --password-file password.txt | same
@@ -124,10 +124,12 @@ not a PKCS#12 file                           | right | --sign code.pem          
 a chain without its intermediate certificate | right | --sign no-intermediate.p12                              | refused  | does not verify against the chain
 ROWS
 )"
-# The two programs that are given the password write down their arguments first: it must be in none.
+# The programs given the password, and cmake, which every build runs (the twin's too), write down their
+# arguments and environment: the password must be in none.
 mkdir shims
-for tool in osslsigncode openssl; do
-    printf '#!/bin/sh\necho "%s $*" >>"$KAVRO_TEST_ARGV"\nexec %s "$@"\n' "$tool" "$(command -v "$tool")" >"shims/$tool"
+for tool in osslsigncode openssl cmake; do
+    printf '#!/bin/sh\necho "%s $*" >>"$KAVRO_TEST_ARGV"\ntr "\\0" "\\n" </proc/$$/environ | sed "s/^/%s env: /" >>"$KAVRO_TEST_ARGV"
+exec %s "$@"\n' "$tool" "$tool" "$(command -v "$tool")" >"shims/$tool"
 done
 chmod +x shims/*
 
@@ -137,9 +139,8 @@ while IFS='|' read -r what given arguments kind detail; do
     mkdir -p "$row/dist"
     read -ra arguments <<<"$dirty $arguments"
     (
-        unset KAVRO_SIGN_PASSWORD
-        [ "$given" != right ] || export KAVRO_SIGN_PASSWORD="$password"
-        [ "$given" != wrong ] || export KAVRO_SIGN_PASSWORD="${password}x"
+        case $given in right) export KAVRO_SIGN_PASSWORD="$password" ;; wrong) export KAVRO_SIGN_PASSWORD="${password}x" ;;
+        *) unset KAVRO_SIGN_PASSWORD ;; esac
         export KAVRO_DIST_DIR="$row/dist" KAVRO_TEST_ARGV="$row/argv" PATH="$tmp/shims:$PATH"
         exec bash "$root/scripts/release.sh" "${arguments[@]}"
     ) >"$row/log" 2>&1 || rc=$?
