@@ -173,12 +173,24 @@ if [ -n "$cert" ]; then
     leaf_pem="$(p12_certs -clcerts)" ||
         fail "the password from $password_from does not open $p12 ($(head -n 1 "$work/openssl.err"))"
     chain_pem="$(p12_certs -cacerts)" || fail "openssl could not read the chain in $p12: $(head -n 1 "$work/openssl.err")"
+    # The private key: osslsigncode opens it with the certificates' password,
+    # and it must be the certificate's. Only its public half leaves openssl.
+    bags="$(openssl pkcs12 -legacy -in "$cert" -passin fd:3 -info -noout 3<<<"$password" 2>&1)" ||
+        fail "openssl could not list what $p12 holds: $(tail -n 1 <<<"$bags")"
+    [[ $bags == *"Keybag"* || $bags == *"Key bag"* ]] ||
+        fail "$p12 holds no private key: export the certificate with its private key"
+    key_public="$(openssl pkcs12 -legacy -in "$cert" -passin fd:3 -nocerts -nodes 3<<<"$password" 2>/dev/null |
+        openssl pkey -pubout 2>/dev/null)" ||
+        fail "the password from $password_from opens the certificates in $p12 but not its private key:" \
+            "export the file again with one password for both"
     count="$(grep -c -- '-----BEGIN CERTIFICATE-----' <<<"$leaf_pem")" || true
     [ "$count" = 1 ] || fail "$p12 holds $count certificates for its key, not one"
     openssl x509 -out "$work/leaf.pem" <<<"$leaf_pem"
     x509() { openssl x509 -in "$work/leaf.pem" -noout "$@"; }
     subject="$(x509 -subject -nameopt oneline,-esc_msb,utf8)"
     subject="${subject#subject=}"
+    leaf_public="$(x509 -pubkey)"
+    [ "$key_public" = "$leaf_public" ] || fail "$p12: its private key is not the key of $subject's certificate"
     fingerprint="$(x509 -fingerprint -sha256)"
     fingerprint="${fingerprint#*=}"
     [[ $fingerprint =~ ^([0-9A-F]{2}:){31}[0-9A-F]{2}$ ]] || fail "no SHA-256 fingerprint of $p12's certificate"
@@ -199,9 +211,9 @@ if [ -n "$cert" ]; then
         fail "$p12: the certificate of $subject is valid only from $(date -u -d "@$not_before" '+%Y-%m-%d %H:%M UTC')"
     ((now < not_after)) ||
         fail "$p12: the certificate of $subject expired on $expires: Windows would not trust a signature made with it"
-    # The chain is verified up to a root that the file itself holds; the
+    # The signature is verified up to a root that the file itself holds; the
     # intermediate certificates have to come from the signature, as Windows
-    # takes them.
+    # takes them, so the file must hold every one of them.
     awk -v dir="$work" '/-----BEGIN CERTIFICATE-----/ { n++ } n { print > (dir "/chain-" n ".pem") }' <<<"$chain_pem"
     : >"$work/roots.pem"
     for f in "$work"/chain-*.pem; do
@@ -212,6 +224,11 @@ if [ -n "$cert" ]; then
     done
     [ -s "$work/roots.pem" ] ||
         fail "$p12 holds no root certificate to verify the signature against: export it with its whole chain"
+    printf '%s\n' "$chain_pem" >"$work/chain.pem"
+    verified="$(openssl verify -CAfile "$work/roots.pem" -untrusted "$work/chain.pem" "$work/leaf.pem" 2>&1)" ||
+        fail "$p12: the chain of $subject does not reach a root in the file" \
+            "($(sed -n 's/^error [0-9]* at [0-9]* depth lookup: //p' <<<"$verified" | head -n 1)):" \
+            "export the certificate with its whole chain, intermediate certificates included"
     # An RSA key signs the same bytes the same way each time; others, such as
     # ECDSA, with a fresh random number.
     key="$(x509 -text | sed -n 's/^ *Public Key Algorithm: //p')"
