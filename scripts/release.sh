@@ -7,7 +7,9 @@
 # with the download. The unstripped program stays in dist/ too, named after
 # the commit (...-win64-<commit>-unstripped.exe): the shipped file's code and
 # data lie at the same addresses in it, so crash addresses resolve against it
-# (addr2line -f), and both carry the same build id.
+# (addr2line -f), and both carry the same build id. The three are made and
+# checked in a folder of their own and enter dist/ last, together: a run that
+# fails leaves dist/ as it was.
 #
 # The program is the one the tests run (the build/win tree); before packing,
 # the stripped file is started under Wine and must show its window. The
@@ -147,10 +149,10 @@ epoch="${SOURCE_DATE_EPOCH:-}"
 
 # The certificate, before anything is built: what would be refused after a
 # build is refused now. Nothing of it but public certificates is written.
-work="$(mktemp -d)"
-stage="$build/release"
+work="$(mktemp -d)" incoming=""
+stage="$build/release" out="$work/out"
 exe="$stage/$name.exe"
-trap 'rm -rf "$work"; rm -f "$exe.signing"' EXIT
+trap 'rm -rf "$work" ${incoming:+"$incoming"}; rm -f "$exe.signing"' EXIT
 if [ -n "$cert" ]; then
     p12="${cert##*/}"
     tool="$(osslsigncode --version 2>&1 | sed -n '1s/^osslsigncode \([0-9]*\)\.\([0-9]*\).*/\1 \2/p')" || true
@@ -247,7 +249,7 @@ else
 fi
 built="$build/win/bin/$name.exe"
 rm -rf "$stage"
-mkdir -p "$stage" "$dist"
+mkdir -p "$stage" "$out"
 
 # strip writes the current time into the PE header unless told a time: none,
 # as the linker wrote.
@@ -371,11 +373,11 @@ sed 's/$/\r/' "$root/docs/user-readme.txt" >"$stage/README.txt"
 
 # Same bytes whenever the same files are packed: fixed order, time and
 # permissions, nothing taken from the file system but the contents.
-python3 - "$dist/$package.zip" "$epoch" "$stage" "$name.exe" README.txt BUILD.txt SHA256SUMS <<'EOF'
+python3 - "$out/$package.zip" "$epoch" "$stage" "$name.exe" README.txt BUILD.txt SHA256SUMS <<'EOF'
 import sys, time, zipfile
 archive, epoch, folder, names = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4:]
 stamp = time.gmtime(max(epoch, 315532800))[:6]  # zip times start in 1980
-with zipfile.ZipFile(archive + ".part", "w") as out:
+with zipfile.ZipFile(archive, "w") as out:
     for entry in names:
         info = zipfile.ZipInfo(entry, date_time=stamp)
         info.create_system = 3
@@ -384,23 +386,11 @@ with zipfile.ZipFile(archive + ".part", "w") as out:
         with open(folder + "/" + entry, "rb") as f:
             out.writestr(info, f.read(), compresslevel=9)
 EOF
-mv "$dist/$package.zip.part" "$dist/$package.zip"
-cp "$built" "$dist/$unstripped"
+cp "$built" "$out/$unstripped"
 # The value to publish beside the download, as sha256sum -c reads it in dist/.
-sum="$(cd "$dist" && sha256sum "$package.zip")"
-echo "$sum" >"$dist/$package.zip.sha256"
-(cd "$dist" && sha256sum --quiet -c "$package.zip.sha256") || fail "$package.zip.sha256 does not check"
-
-size="$(stat -c %s "$dist/$package.zip")"
-exe_size="$(stat -c %s "$exe")"
-built_size="$(stat -c %s "$built")"
-echo "== $dist/$package.zip: $size bytes"
-echo "   $dist/$package.zip.sha256:"
-echo "   $sum"
-echo "   built from commit $commit${dirty:+ with uncommitted changes}"
-echo "   $name.exe: $exe_size bytes, build id $id"
-echo "   unstripped, same build id: $dist/$unstripped ($built_size bytes)"
-[ -z "$cert" ] || echo "   signed by $subject, SHA-256 fingerprint $fingerprint"
+sum="$(cd "$out" && sha256sum "$package.zip")"
+echo "$sum" >"$out/$package.zip.sha256"
+(cd "$out" && sha256sum --quiet -c "$package.zip.sha256") || fail "$package.zip.sha256 does not check"
 
 if [ "$mode" = --reproducible ]; then
     echo "== The same release from a fresh clone of $commit at another path"
@@ -415,10 +405,11 @@ if [ "$mode" = --reproducible ]; then
     [ -z "$cert" ] || signed=(--sign "$cert")
     [ -z "$info_url" ] || signed+=(--url "$info_url")
     SOURCE_DATE_EPOCH="$epoch" KAVRO_BUILD_DIR="$twin/build" KAVRO_DIST_DIR="$twin/dist" \
-        bash "$twin/sources/scripts/release.sh" --twin "${signed[@]}" 3<<<"$password" | sed 's/^/   /'
+        bash "$twin/sources/scripts/release.sh" --twin "${signed[@]}" 3<<<"$password" | sed 's/^/   /' ||
+        fail "the build from a fresh clone of $commit failed (above): nothing added to $dist"
     for f in "$package.zip" "$package.zip.sha256" "$unstripped"; do
         differ=0
-        cmp "$dist/$f" "$twin/dist/$f" || differ=$?
+        cmp "$out/$f" "$twin/dist/$f" || differ=$?
         case $differ in
         0) ;;
         1) fail "$f differs when built from $twin/sources" ;;
@@ -430,4 +421,26 @@ if [ "$mode" = --reproducible ]; then
     echo "== Reproducible: the same bytes and .zip.sha256 from $twin/sources ($((SECONDS - twin_start)) s)"
     rm -rf "$twin"
 fi
+
+# Every check passed: the set enters dist/. Copied first into a hidden folder
+# in it, on its file system, each file then arrives whole by a rename, the
+# .zip.sha256 last, with no interruption taken between the first rename and
+# the last.
+mkdir -p "$dist"
+incoming="$(mktemp -d "$dist/.incoming.XXXXXX")"
+cp "$out/$unstripped" "$out/$package.zip" "$out/$package.zip.sha256" "$incoming/"
+trap '' INT TERM HUP
+for f in "$unstripped" "$package.zip" "$package.zip.sha256"; do mv -f "$incoming/$f" "$dist/$f"; done
+trap - INT TERM HUP
+
+size="$(stat -c %s "$dist/$package.zip")"
+exe_size="$(stat -c %s "$exe")"
+built_size="$(stat -c %s "$built")"
+echo "== $dist/$package.zip: $size bytes"
+echo "   $dist/$package.zip.sha256:"
+echo "   $sum"
+echo "   built from commit $commit${dirty:+ with uncommitted changes}"
+echo "   $name.exe: $exe_size bytes, build id $id"
+echo "   unstripped, same build id: $dist/$unstripped ($built_size bytes)"
+[ -z "$cert" ] || echo "   signed by $subject, SHA-256 fingerprint $fingerprint"
 echo "== Done in $((SECONDS - start)) s"
