@@ -132,10 +132,11 @@ the archive's checksum breaks                | -     | --sign good.p12 --url $ur
 --reproducible, the twin's build breaks      | -     | --reproducible --sign good.p12 --password-file password.txt | failed | fresh clone | cmake *twin/sources*
 ROWS
 )"
-# The programs given the password, and cmake, which every build runs (the twin's too), write down their
-# arguments and environment: the password must be in none. A tool can be made to fail instead.
+# The programs given the password, cmake, which every build runs, and bash, which runs the twin and the
+# Wine check, write down their arguments and environment: the password must be in none. A tool can be
+# made to fail instead.
 mkdir shims
-for tool in osslsigncode openssl cmake sha256sum; do
+for tool in osslsigncode openssl cmake sha256sum bash; do
     printf '#!/bin/sh\necho "%s $*" >>"$KAVRO_TEST_ARGV"\ntr "\\0" "\\n" </proc/$$/environ | sed "s/^/%s env: /" >>"$KAVRO_TEST_ARGV"
 case "%s $*" in $KAVRO_TEST_BREAK) echo "%s: broken by the test" >&2; exit 1 ;; esac\nexec %s "$@"\n' \
         "$tool" "$tool" "$tool" "$tool" "$(command -v "$tool")" >"shims/$tool"
@@ -154,7 +155,7 @@ while IFS='|' read -r what given arguments kind detail breaks; do
         case $given in right) export KAVRO_SIGN_PASSWORD="$password" ;; wrong) export KAVRO_SIGN_PASSWORD="${password}x" ;;
         *) unset KAVRO_SIGN_PASSWORD ;; esac
         export KAVRO_DIST_DIR="$row/dist" KAVRO_TEST_ARGV="$row/argv" KAVRO_TEST_BREAK="$breaks" PATH="$tmp/shims:$PATH"
-        exec bash "$root/scripts/release.sh" "${arguments[@]}"
+        exec "$BASH" "$root/scripts/release.sh" "${arguments[@]}" # as its caller, not through the wrapper
     ) >"$row/log" 2>&1 || rc=$?
     if why="$("expect_$kind" "$detail" 2>&1)" && why="$(leaked)"; then
         echo "   ok    $what ($((SECONDS - row_start)) s)"
