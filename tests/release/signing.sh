@@ -109,12 +109,13 @@ expect_same() {
 expect_failed() { # dist/ as it was: same files, same bytes
     [ "$rc" = 1 ] || fail "release.sh ended with $rc, not 1"
     grep -q "^release.sh: .*$1" "$row/log" || fail "no \"$1\""
-    after="$(listing)" && [ "$after" = "$before" ] || fail "dist/ changed, now with:" $(comm -13 <(echo "$before") - <<<"$after")
+    [ -z "$breaks" ] || grep -q ': broken by the test$' "$row/log" || fail "stopped before $breaks"
+    after="$(listing)" && [ "$after" = "$before" ] || fail "dist/ changed, now with: $(comm -13 <(echo "$before") - <<<"$after")"
 }
 expect_refused() { expect_failed "$1"; ! grep -q '^cmake ' "$row/argv" || fail "refused only after a build"; }
 
-# Run in $tmp, where the arguments' files are. KAVRO_SIGN_PASSWORD: right, wrong or - (not set). A run
-# that fails starts from the unsigned row's dist/. Breaks: "tool arguments" for which the tool fails.
+# Run in $tmp, where the arguments' files are. KAVRO_SIGN_PASSWORD: right, wrong or - (not set). A failed run
+# starts from the unsigned row's dist/. Breaks: the "tool arguments" (a pattern) for which that tool fails.
 # what | KAVRO_SIGN_PASSWORD | release.sh's arguments (and --dirty) | expected | what it says | breaks
 rows="$(sed 's/ *| */|/g' <<ROWS
 no certificate, a password set: not signed   | right |                                                         | unsigned
@@ -132,16 +133,14 @@ the archive's checksum breaks                | -     | --sign good.p12 --url $ur
 --reproducible, the twin's build breaks      | -     | --reproducible --sign good.p12 --password-file password.txt | failed | fresh clone | cmake *twin/sources*
 ROWS
 )"
-# The programs given the password, cmake, which every build runs, and bash, which runs the twin and the
-# Wine check, write down their arguments and environment: the password must be in none. A tool can be
-# made to fail instead.
+# The tools given the password, cmake (every build) and bash (the twin, the Wine check) write down their
+# arguments and environment, where the password must never be; the row's breaks make one fail instead.
 mkdir shims
 for tool in osslsigncode openssl cmake sha256sum bash; do
     printf '#!/bin/sh\necho "%s $*" >>"$KAVRO_TEST_ARGV"\ntr "\\0" "\\n" </proc/$$/environ | sed "s/^/%s env: /" >>"$KAVRO_TEST_ARGV"
 case "%s $*" in $KAVRO_TEST_BREAK) echo "%s: broken by the test" >&2; exit 1 ;; esac\nexec %s "$@"\n' \
         "$tool" "$tool" "$tool" "$tool" "$(command -v "$tool")" >"shims/$tool"
-done
-chmod +x shims/*
+done && chmod +x shims/*
 
 failed=0 n=0 previous="" seed=""
 while IFS='|' read -r what given arguments kind detail breaks; do
