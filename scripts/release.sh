@@ -7,7 +7,9 @@
 # with the download. The unstripped program stays in dist/ too, named after
 # the commit (...-win64-<commit>-unstripped.exe): the shipped file's code and
 # data lie at the same addresses in it, so crash addresses resolve against it
-# (addr2line -f), and both carry the same build id.
+# (addr2line -f), and both carry the same build id. The three are made and
+# checked in a folder of their own and enter dist/ last, together: a run that
+# fails leaves dist/ as it was.
 #
 # The program is the one the tests run (the build/win tree); before packing,
 # the stripped file is started under Wine and must show its window. The
@@ -48,8 +50,10 @@ set -eEuo pipefail
 # stop says where.
 shopt -s inherit_errexit
 trap 'echo "release.sh: stopped at ${BASH_SOURCE[0]##*/} line $LINENO: \"$BASH_COMMAND\" failed with $?" >&2' ERR
-. "$(dirname "${BASH_SOURCE[0]}")/build-trees.sh"
-dist="${KAVRO_DIST_DIR:-$root/dist}"
+# The password leaves the environment before any program starts: none of them
+# (compilers, cmake, Wine, the twin build) inherits it, with --sign or without.
+env_password="${KAVRO_SIGN_PASSWORD-}" env_password_set="${KAVRO_SIGN_PASSWORD+set}"
+unset KAVRO_SIGN_PASSWORD
 name=KAVRO_Display_Limit_Switches
 fail() { echo "release.sh: $*" >&2; exit 1; }
 usage() {
@@ -89,30 +93,38 @@ done
         "with --timestamp"
 
 # The password is read once, here, and given to each tool on a descriptor of
-# its own: it is never an argument, and the programs this script starts
-# (compilers, Wine) do not inherit it.
+# its own, never as an argument. The twin build gets it from this run on
+# descriptor 3, closed before it starts anything.
 password="" password_from=""
+if [ -z "$cert" ]; then
+    [ -z "$env_password_set" ] || echo "== KAVRO_SIGN_PASSWORD is set, but without --sign CERT.p12 nothing is signed"
+elif [ "$mode" = --twin ]; then
+    IFS= read -r password <&3 || fail "--twin --sign: no password on descriptor 3"
+    password_from="the release run that started this twin"
+elif [ -n "$password_file" ]; then
+    [ -z "$env_password_set" ] ||
+        fail "a password in KAVRO_SIGN_PASSWORD and --password-file $password_file: give one"
+    [ -f "$password_file" ] && [ -r "$password_file" ] || fail "cannot read the password file $password_file"
+    IFS= read -r password <"$password_file" || true
+    password="${password%$'\r'}"
+    password_from="the first line of $password_file"
+elif [ -n "$env_password_set" ]; then
+    password="$env_password"
+    password_from=KAVRO_SIGN_PASSWORD
+    [[ $password != *$'\n'* ]] || fail "KAVRO_SIGN_PASSWORD holds a line break: a password is one line"
+else
+    fail "--sign ${cert##*/}: no password; set KAVRO_SIGN_PASSWORD, or give --password-file FILE"
+fi
+[ "$mode" != --twin ] || exec 3<&-
+env_password=""
 if [ -n "$cert" ]; then
     [ -f "$cert" ] && [ -r "$cert" ] || fail "cannot read the certificate $cert"
     cert="$(realpath "$cert")"
-    if [ -n "$password_file" ]; then
-        [ -z "${KAVRO_SIGN_PASSWORD+set}" ] ||
-            fail "a password in KAVRO_SIGN_PASSWORD and --password-file $password_file: give one"
-        [ -f "$password_file" ] && [ -r "$password_file" ] || fail "cannot read the password file $password_file"
-        IFS= read -r password <"$password_file" || true
-        password="${password%$'\r'}"
-        password_from="the first line of $password_file"
-    elif [ -n "${KAVRO_SIGN_PASSWORD+set}" ]; then
-        password="$KAVRO_SIGN_PASSWORD"
-        password_from=KAVRO_SIGN_PASSWORD
-        [[ $password != *$'\n'* ]] || fail "KAVRO_SIGN_PASSWORD holds a line break: a password is one line"
-    else
-        fail "--sign ${cert##*/}: no password; set KAVRO_SIGN_PASSWORD, or give --password-file FILE"
-    fi
-    unset KAVRO_SIGN_PASSWORD
     [ -z "$test_tsa" ] || [ -r "$test_tsa" ] || fail "cannot read $test_tsa"
     [ -z "$test_tsa" ] || test_tsa="$(realpath "$test_tsa")"
 fi
+. "$(dirname "${BASH_SOURCE[0]}")/build-trees.sh"
+dist="${KAVRO_DIST_DIR:-$root/dist}"
 start=$SECONDS
 bash "$root/scripts/deps.sh"
 
@@ -137,10 +149,10 @@ epoch="${SOURCE_DATE_EPOCH:-}"
 
 # The certificate, before anything is built: what would be refused after a
 # build is refused now. Nothing of it but public certificates is written.
-work="$(mktemp -d)"
-stage="$build/release"
+work="$(mktemp -d)" incoming=""
+stage="$build/release" out="$work/out"
 exe="$stage/$name.exe"
-trap 'rm -rf "$work"; rm -f "$exe.signing"' EXIT
+trap 'rm -rf "$work" ${incoming:+"$incoming"}; rm -f "$exe.signing"' EXIT
 if [ -n "$cert" ]; then
     p12="${cert##*/}"
     tool="$(osslsigncode --version 2>&1 | sed -n '1s/^osslsigncode \([0-9]*\)\.\([0-9]*\).*/\1 \2/p')" || true
@@ -163,12 +175,24 @@ if [ -n "$cert" ]; then
     leaf_pem="$(p12_certs -clcerts)" ||
         fail "the password from $password_from does not open $p12 ($(head -n 1 "$work/openssl.err"))"
     chain_pem="$(p12_certs -cacerts)" || fail "openssl could not read the chain in $p12: $(head -n 1 "$work/openssl.err")"
+    # The private key: osslsigncode opens it with the certificates' password,
+    # and it must be the certificate's. Only its public half leaves openssl.
+    bags="$(openssl pkcs12 -legacy -in "$cert" -passin fd:3 -info -noout 3<<<"$password" 2>&1)" ||
+        fail "openssl could not list what $p12 holds: $(tail -n 1 <<<"$bags")"
+    [[ $bags == *"Keybag"* || $bags == *"Key bag"* ]] ||
+        fail "$p12 holds no private key: export the certificate with its private key"
+    key_public="$(openssl pkcs12 -legacy -in "$cert" -passin fd:3 -nocerts -nodes 3<<<"$password" 2>/dev/null |
+        openssl pkey -pubout 2>/dev/null)" ||
+        fail "the password from $password_from opens the certificates in $p12 but not its private key:" \
+            "export the file again with one password for both"
     count="$(grep -c -- '-----BEGIN CERTIFICATE-----' <<<"$leaf_pem")" || true
     [ "$count" = 1 ] || fail "$p12 holds $count certificates for its key, not one"
     openssl x509 -out "$work/leaf.pem" <<<"$leaf_pem"
     x509() { openssl x509 -in "$work/leaf.pem" -noout "$@"; }
     subject="$(x509 -subject -nameopt oneline,-esc_msb,utf8)"
     subject="${subject#subject=}"
+    leaf_public="$(x509 -pubkey)"
+    [ "$key_public" = "$leaf_public" ] || fail "$p12: its private key is not the key of $subject's certificate"
     fingerprint="$(x509 -fingerprint -sha256)"
     fingerprint="${fingerprint#*=}"
     [[ $fingerprint =~ ^([0-9A-F]{2}:){31}[0-9A-F]{2}$ ]] || fail "no SHA-256 fingerprint of $p12's certificate"
@@ -189,9 +213,9 @@ if [ -n "$cert" ]; then
         fail "$p12: the certificate of $subject is valid only from $(date -u -d "@$not_before" '+%Y-%m-%d %H:%M UTC')"
     ((now < not_after)) ||
         fail "$p12: the certificate of $subject expired on $expires: Windows would not trust a signature made with it"
-    # The chain is verified up to a root that the file itself holds; the
+    # The signature is verified up to a root that the file itself holds; the
     # intermediate certificates have to come from the signature, as Windows
-    # takes them.
+    # takes them, so the file must hold every one of them.
     awk -v dir="$work" '/-----BEGIN CERTIFICATE-----/ { n++ } n { print > (dir "/chain-" n ".pem") }' <<<"$chain_pem"
     : >"$work/roots.pem"
     for f in "$work"/chain-*.pem; do
@@ -202,6 +226,11 @@ if [ -n "$cert" ]; then
     done
     [ -s "$work/roots.pem" ] ||
         fail "$p12 holds no root certificate to verify the signature against: export it with its whole chain"
+    printf '%s\n' "$chain_pem" >"$work/chain.pem"
+    verified="$(openssl verify -CAfile "$work/roots.pem" -untrusted "$work/chain.pem" "$work/leaf.pem" 2>&1)" ||
+        fail "$p12: the chain of $subject does not reach a root in the file" \
+            "($(sed -n 's/^error [0-9]* at [0-9]* depth lookup: //p' <<<"$verified" | head -n 1)):" \
+            "export the certificate with its whole chain, intermediate certificates included"
     # An RSA key signs the same bytes the same way each time; others, such as
     # ECDSA, with a fresh random number.
     key="$(x509 -text | sed -n 's/^ *Public Key Algorithm: //p')"
@@ -220,7 +249,7 @@ else
 fi
 built="$build/win/bin/$name.exe"
 rm -rf "$stage"
-mkdir -p "$stage" "$dist"
+mkdir -p "$stage" "$out"
 
 # strip writes the current time into the PE header unless told a time: none,
 # as the linker wrote.
@@ -344,11 +373,11 @@ sed 's/$/\r/' "$root/docs/user-readme.txt" >"$stage/README.txt"
 
 # Same bytes whenever the same files are packed: fixed order, time and
 # permissions, nothing taken from the file system but the contents.
-python3 - "$dist/$package.zip" "$epoch" "$stage" "$name.exe" README.txt BUILD.txt SHA256SUMS <<'EOF'
+python3 - "$out/$package.zip" "$epoch" "$stage" "$name.exe" README.txt BUILD.txt SHA256SUMS <<'EOF'
 import sys, time, zipfile
 archive, epoch, folder, names = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4:]
 stamp = time.gmtime(max(epoch, 315532800))[:6]  # zip times start in 1980
-with zipfile.ZipFile(archive + ".part", "w") as out:
+with zipfile.ZipFile(archive, "w") as out:
     for entry in names:
         info = zipfile.ZipInfo(entry, date_time=stamp)
         info.create_system = 3
@@ -357,23 +386,11 @@ with zipfile.ZipFile(archive + ".part", "w") as out:
         with open(folder + "/" + entry, "rb") as f:
             out.writestr(info, f.read(), compresslevel=9)
 EOF
-mv "$dist/$package.zip.part" "$dist/$package.zip"
-cp "$built" "$dist/$unstripped"
+cp "$built" "$out/$unstripped"
 # The value to publish beside the download, as sha256sum -c reads it in dist/.
-sum="$(cd "$dist" && sha256sum "$package.zip")"
-echo "$sum" >"$dist/$package.zip.sha256"
-(cd "$dist" && sha256sum --quiet -c "$package.zip.sha256") || fail "$package.zip.sha256 does not check"
-
-size="$(stat -c %s "$dist/$package.zip")"
-exe_size="$(stat -c %s "$exe")"
-built_size="$(stat -c %s "$built")"
-echo "== $dist/$package.zip: $size bytes"
-echo "   $dist/$package.zip.sha256:"
-echo "   $sum"
-echo "   built from commit $commit${dirty:+ with uncommitted changes}"
-echo "   $name.exe: $exe_size bytes, build id $id"
-echo "   unstripped, same build id: $dist/$unstripped ($built_size bytes)"
-[ -z "$cert" ] || echo "   signed by $subject, SHA-256 fingerprint $fingerprint"
+sum="$(cd "$out" && sha256sum "$package.zip")"
+echo "$sum" >"$out/$package.zip.sha256"
+(cd "$out" && sha256sum --quiet -c "$package.zip.sha256") || fail "$package.zip.sha256 does not check"
 
 if [ "$mode" = --reproducible ]; then
     echo "== The same release from a fresh clone of $commit at another path"
@@ -382,19 +399,17 @@ if [ "$mode" = --reproducible ]; then
     twin_start=$SECONDS
     git clone --quiet --no-checkout "$root" "$twin/sources"
     git -C "$twin/sources" checkout --quiet --detach "$commit"
-    # The twin signs with the same certificate, the password in its
-    # environment, so that the signed bytes are compared too.
+    # The twin signs with the same certificate, so that the signed bytes are
+    # compared too; it reads the password on descriptor 3.
     signed=()
     [ -z "$cert" ] || signed=(--sign "$cert")
     [ -z "$info_url" ] || signed+=(--url "$info_url")
-    (
-        [ -z "$cert" ] || export KAVRO_SIGN_PASSWORD="$password"
-        SOURCE_DATE_EPOCH="$epoch" KAVRO_BUILD_DIR="$twin/build" KAVRO_DIST_DIR="$twin/dist" \
-            exec bash "$twin/sources/scripts/release.sh" --twin "${signed[@]}"
-    ) | sed 's/^/   /'
+    SOURCE_DATE_EPOCH="$epoch" KAVRO_BUILD_DIR="$twin/build" KAVRO_DIST_DIR="$twin/dist" \
+        bash "$twin/sources/scripts/release.sh" --twin "${signed[@]}" 3<<<"$password" | sed 's/^/   /' ||
+        fail "the build from a fresh clone of $commit failed (above): nothing added to $dist"
     for f in "$package.zip" "$package.zip.sha256" "$unstripped"; do
         differ=0
-        cmp "$dist/$f" "$twin/dist/$f" || differ=$?
+        cmp "$out/$f" "$twin/dist/$f" || differ=$?
         case $differ in
         0) ;;
         1) fail "$f differs when built from $twin/sources" ;;
@@ -406,4 +421,26 @@ if [ "$mode" = --reproducible ]; then
     echo "== Reproducible: the same bytes and .zip.sha256 from $twin/sources ($((SECONDS - twin_start)) s)"
     rm -rf "$twin"
 fi
+
+# Every check passed: the set enters dist/. Copied first into a hidden folder
+# in it, on its file system, each file then arrives whole by a rename, the
+# .zip.sha256 last, with no interruption taken between the first rename and
+# the last.
+mkdir -p "$dist"
+incoming="$(mktemp -d "$dist/.incoming.XXXXXX")"
+cp "$out/$unstripped" "$out/$package.zip" "$out/$package.zip.sha256" "$incoming/"
+trap '' INT TERM HUP
+for f in "$unstripped" "$package.zip" "$package.zip.sha256"; do mv -f "$incoming/$f" "$dist/$f"; done
+trap - INT TERM HUP
+
+size="$(stat -c %s "$dist/$package.zip")"
+exe_size="$(stat -c %s "$exe")"
+built_size="$(stat -c %s "$built")"
+echo "== $dist/$package.zip: $size bytes"
+echo "   $dist/$package.zip.sha256:"
+echo "   $sum"
+echo "   built from commit $commit${dirty:+ with uncommitted changes}"
+echo "   $name.exe: $exe_size bytes, build id $id"
+echo "   unstripped, same build id: $dist/$unstripped ($built_size bytes)"
+[ -z "$cert" ] || echo "   signed by $subject, SHA-256 fingerprint $fingerprint"
 echo "== Done in $((SECONDS - start)) s"

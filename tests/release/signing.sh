@@ -40,11 +40,13 @@ certify tsa tsa root "-1 day" "+5 years" "/CN=KAVRO Test Time-Stamping" \
     "$leaf" "$leaf_usage" "extendedKeyUsage=critical,timeStamping"
 cat tsa.key tsa.pem root.pem >tsa-authority.pem
 cat intermediate.pem root.pem >chain.pem
-pack() { openssl pkcs12 -export -inkey signer.key -in "$2" -certfile "$3" -passout fd:3 -out "$1" 3<<<"$password"; }
+pack() { openssl pkcs12 -export -inkey signer.key -in "$2" -certfile "$3" -passout fd:3 -out "$1" "${@:4}" 3<<<"$password"; }
 pack good.p12 code.pem chain.pem
 pack tls.p12 tls.pem chain.pem
 pack expired.p12 expired.pem chain.pem
 pack no-intermediate.p12 code.pem root.pem
+pack no-key.p12 code.pem chain.pem -nokeys
+pack key-apart.p12 code.pem chain.pem -nomac -certpbe NONE -passout pass:other # no MAC: certificates open with any password
 printf '%s\n' "$password" >password.txt
 subject="$(openssl x509 -in code.pem -noout -subject -nameopt oneline,-esc_msb,utf8)" subject="${subject#subject=}"
 fingerprint="$(openssl x509 -in code.pem -noout -fingerprint -sha256)" fingerprint="${fingerprint#*=}"
@@ -59,7 +61,8 @@ fail() { echo "$*"; exit 1; } # a row's checks run in a subshell of their own: t
 # Against the test root alone: the intermediate certificate has to come from the signature.
 verify() { osslsigncode verify -CAfile root.pem -TSA-CAfile root.pem -ignore-crl -in "$1" 2>&1; }
 has() { grep -qxF -- "$1" <<<"$report" || fail "$2"; } # LINE MESSAGE: a line of verify's report
-leaked() { ! leak="$(grep -sF -- "$password" "$row/argv")" || fail "the password is in the arguments of: $leak"; }
+leaked() { ! leak="$(grep -m 1 -sF -e "$password" -e "env: KAVRO_SIGN_PASSWORD=" "$row/argv")" || fail "seen by a tool: $leak"; }
+listing() { (cd "$row/dist" && { find . -mindepth 1 && find . -type f -exec sha256sum {} +; } | sort); }
 
 # What each row expects. A run that went through leaves one archive, unpacked to $row/unpacked.
 unpack() {
@@ -103,17 +106,19 @@ expect_same() {
     unpack
     for f in "$row"/dist/*; do cmp "$f" "$previous/dist/${f##*/}" || fail "${f##*/} differs from the row before's"; done
 }
-expect_refused() {
+expect_failed() { # dist/ as it was: same files, same bytes
     [ "$rc" = 1 ] || fail "release.sh ended with $rc, not 1"
     grep -q "^release.sh: .*$1" "$row/log" || fail "no \"$1\""
-    left="$(find "$row/dist" -mindepth 1)" && [ -z "$left" ] || fail "left in dist/: $left"
-    ! grep -q 'under Wine' "$row/log" || fail "went on to the Wine check"
+    [ -z "$breaks" ] || grep -q ': broken by the test$' "$row/log" || fail "stopped before $breaks"
+    after="$(listing)" && [ "$after" = "$before" ] || fail "dist/ changed, now with: $(comm -13 <(echo "$before") - <<<"$after")"
 }
+expect_refused() { expect_failed "$1"; ! grep -q '^cmake ' "$row/argv" || fail "refused only after a build"; }
 
-# Run in $tmp, where the arguments' files are. KAVRO_SIGN_PASSWORD: right, wrong or - (not set).
-# what | KAVRO_SIGN_PASSWORD | release.sh's arguments (and --dirty) | expected | what it says
+# Run in $tmp, where the arguments' files are. KAVRO_SIGN_PASSWORD: right, wrong or - (not set). A failed run
+# starts from the unsigned row's dist/. Breaks: the "tool arguments" (a pattern) for which that tool fails.
+# what | KAVRO_SIGN_PASSWORD | release.sh's arguments (and --dirty) | expected | what it says | breaks
 rows="$(sed 's/ *| */|/g' <<ROWS
-no certificate: nothing signed, as before    | -     |                                                         | unsigned
+no certificate, a password set: not signed   | right |                                                         | unsigned
 signed, with a timestamp                     | right | --sign good.p12 --url $url --test-tsa tsa-authority.pem | signed   | stamped
 signed, the password from a file             | -     | --sign good.p12 --url $url --password-file password.txt | signed
 signed again: the same bytes                 | -     | --sign good.p12 --url $url --password-file password.txt | same
@@ -121,27 +126,35 @@ a wrong password                             | wrong | --sign good.p12          
 a TLS server's certificate                   | right | --sign tls.p12                                          | refused  | is not for code signing
 an expired certificate                       | right | --sign expired.p12                                      | refused  | expired on
 not a PKCS#12 file                           | right | --sign code.pem                                         | refused  | code.pem is not a PKCS#12 file
-a chain without its intermediate certificate | right | --sign no-intermediate.p12                              | refused  | does not verify against the chain
+a chain without its intermediate certificate | right | --sign no-intermediate.p12                              | refused  | does not reach a root
+no private key                               | right | --sign no-key.p12                                       | refused  | holds no private key
+the key under another password               | right | --sign key-apart.p12                                    | refused  | not its private key
+the archive's checksum breaks                | -     | --sign good.p12 --url $url --password-file password.txt | failed   | sha256sum | sha256sum *.zip
+--reproducible, the twin's build breaks      | -     | --reproducible --sign good.p12 --password-file password.txt | failed | fresh clone | cmake *twin/sources*
 ROWS
 )"
-# The two programs that are given the password write down their arguments first: it must be in none.
+# The tools given the password, cmake (every build) and bash (the twin, the Wine check) write down their
+# arguments and environment, where the password must never be; the row's breaks make one fail instead.
 mkdir shims
-for tool in osslsigncode openssl; do
-    printf '#!/bin/sh\necho "%s $*" >>"$KAVRO_TEST_ARGV"\nexec %s "$@"\n' "$tool" "$(command -v "$tool")" >"shims/$tool"
-done
-chmod +x shims/*
+for tool in osslsigncode openssl cmake sha256sum bash; do
+    printf '#!/bin/sh\necho "%s $*" >>"$KAVRO_TEST_ARGV"\ntr "\\0" "\\n" </proc/$$/environ | sed "s/^/%s env: /" >>"$KAVRO_TEST_ARGV"
+case "%s $*" in $KAVRO_TEST_BREAK) echo "%s: broken by the test" >&2; exit 1 ;; esac\nexec %s "$@"\n' \
+        "$tool" "$tool" "$tool" "$tool" "$(command -v "$tool")" >"shims/$tool"
+done && chmod +x shims/*
 
-failed=0 n=0 previous=""
-while IFS='|' read -r what given arguments kind detail; do
+failed=0 n=0 previous="" seed=""
+while IFS='|' read -r what given arguments kind detail breaks; do
+    [[ -z $dirty || $arguments != *--reproducible* ]] || { echo "   skip  $what: needs a committed tree"; continue; }
     n=$((n + 1)) rc=0 row_start=$SECONDS row="$tmp/row$n"
     mkdir -p "$row/dist"
+    [[ -z $seed || $kind != @(refused|failed) ]] || cp "$seed"/dist/* "$row/dist/"
+    before="$(listing)"
     read -ra arguments <<<"$dirty $arguments"
     (
-        unset KAVRO_SIGN_PASSWORD
-        [ "$given" != right ] || export KAVRO_SIGN_PASSWORD="$password"
-        [ "$given" != wrong ] || export KAVRO_SIGN_PASSWORD="${password}x"
-        export KAVRO_DIST_DIR="$row/dist" KAVRO_TEST_ARGV="$row/argv" PATH="$tmp/shims:$PATH"
-        exec bash "$root/scripts/release.sh" "${arguments[@]}"
+        case $given in right) export KAVRO_SIGN_PASSWORD="$password" ;; wrong) export KAVRO_SIGN_PASSWORD="${password}x" ;;
+        *) unset KAVRO_SIGN_PASSWORD ;; esac
+        export KAVRO_DIST_DIR="$row/dist" KAVRO_TEST_ARGV="$row/argv" KAVRO_TEST_BREAK="$breaks" PATH="$tmp/shims:$PATH"
+        exec "$BASH" "$root/scripts/release.sh" "${arguments[@]}" # as its caller, not through the wrapper
     ) >"$row/log" 2>&1 || rc=$?
     if why="$("expect_$kind" "$detail" 2>&1)" && why="$(leaked)"; then
         echo "   ok    $what ($((SECONDS - row_start)) s)"
@@ -150,7 +163,7 @@ while IFS='|' read -r what given arguments kind detail; do
         echo "   FAIL  $what: $why"
         sed 's/^/      | /' "$row/log"
     fi
-    [ "$kind" != signed ] || previous="$row"
+    case $kind in signed) previous="$row" ;; unsigned) seed="$row" ;; esac
 done <<<"$rows"
 echo "signing table: $((n - failed)) passed, $failed failed (certificates $pki_s s, all $((SECONDS - start)) s)"
 [ "$failed" = 0 ] || exit 1
