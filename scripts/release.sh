@@ -279,12 +279,15 @@ private="$(x86_64-w64-mingw32-objdump -p "$exe")"
 dlls="$(sed -n 's/^\tDLL Name: //p' <<<"$private" | tr '[:upper:]' '[:lower:]')"
 # Every Windows program imports kernel32.dll: without it, the list was not read.
 grep -qx kernel32.dll <<<"$dlls" || fail "objdump -p lists no kernel32.dll import in $name.exe"
+# Only Windows' KnownDLLs, which are loaded from the system folder whatever
+# lies beside the program, and the common controls, which the manifest
+# takes from Windows' side-by-side store: any other import would be looked
+# for in the folder the program was started from (Downloads, say) first.
 while read -r dll; do
     case "$dll" in
     advapi32.dll | comctl32.dll | comdlg32.dll | gdi32.dll | kernel32.dll | msvcrt.dll | ole32.dll | \
-        oleaut32.dll | setupapi.dll | shell32.dll | shlwapi.dll | user32.dll | uxtheme.dll | version.dll | \
-        winmm.dll) ;;
-    *) fail "$name.exe imports $dll, which is not part of Windows" ;;
+        oleaut32.dll | setupapi.dll | shell32.dll | shlwapi.dll | user32.dll) ;;
+    *) fail "$name.exe imports $dll, which Windows would look for beside the program first" ;;
     esac
 done <<<"$dlls"
 loaded() { x86_64-w64-mingw32-objdump -h "$1" | awk '/^ *[0-9]+ / && $2 !~ /^\.debug/ { print $2, $3, $4 }'; }
