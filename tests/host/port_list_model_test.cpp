@@ -74,6 +74,8 @@ const Row kRows[] = {
      u"COM1", u"Communications Port (COM1), made by (Standard port types)"},
 };
 
+void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
+
 class PortListRules : public ::testing::TestWithParam<Row> {};
 
 TEST_P(PortListRules, StateAfterTheEvent) {
