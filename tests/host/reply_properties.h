@@ -1,13 +1,11 @@
-// Properties every correct reading of a status reply has, checked on
-// ParseSwitchStatus with the parser itself, on variants of the same reply,
-// as the oracle: bytes 0x01-0x20 inserted anywhere change nothing; a NUL
-// and what follows it, or what lies past the count, change nothing; only
-// the first eight characters that remain count; a repaint is asked for
-// exactly when the flags changed or became current. Shared by the host test
-// and the fuzz target.
+// The status-reply rule written out on its own, apart from the parser, and
+// ParseSwitchStatus held to it: the line is cut at a NUL and every byte from
+// 0x01 to 0x20 dropped; it is read only when six or more bytes remain and
+// the first eight of them (or all, when fewer) are each '0' or '1'; switch i
+// is set by a '1' in place i and cleared otherwise; a reply not read changes
+// nothing. Shared by the host test and the fuzz target.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 // One reply as the worker meets it: at most 99 bytes, the flags before
@@ -35,6 +33,11 @@ struct ReplyOutcome {
 // any access outside it; failure gets a word when a byte other than the
 // line's end was written.
 ReplyOutcome Parse(const ReplyCase& c, std::string* failure);
-// Every property on c, with variants drawn from seed: "" when all hold.
-std::string CheckReplyProperties(const ReplyCase& c, std::uint64_t seed);
+// What the rule gives for c: a repaint when a flag changes or the flags
+// become current.
+ReplyOutcome RuleOutcome(const ReplyCase& c);
+// The parse of c against the rule: "" when they agree.
+std::string CheckReply(const ReplyCase& c);
+// Replies CheckReply met that the rule reads, for the share a run reports.
+extern unsigned long g_readableReplies;
 std::string Hex(const std::string& bytes);

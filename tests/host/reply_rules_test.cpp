@@ -1,6 +1,6 @@
 // Status replies through ParseSwitchStatus: the rules' own examples, the
-// fuzz target (the properties every correct reading has) over generated
-// replies, how long a reading stays current, and the lock.
+// fuzz target (the rule written out on its own) over generated replies, how
+// long a reading stays current, and the lock.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -65,22 +65,41 @@ TEST(ReplyRules, TheirOwnExamples) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
-// KAVRO_REPLY_COUNT inputs (20,000 here; tests/long/fuzz.sh runs a million)
-// from KAVRO_REPLY_SEED, every length up to a line's 99 bytes, half of them
-// of the bytes the reading tells apart; the target aborts on a failure.
+// KAVRO_REPLY_COUNT replies (20,000 here; tests/long/fuzz.sh runs a million)
+// from KAVRO_REPLY_SEED, as a controller and a bad line make them: a fifth
+// wholly random bytes, the rest runs of switch digits with white space and,
+// at one of four rates, noise put in (NUL, control bytes, letters, bytes over
+// 0x7F, a '0' or '1' with its high bit set). Half of them find the flags
+// their digits give already set. The target aborts on a failure.
 TEST(ReplyRules, FuzzTargetOverGeneratedReplies) {
     const char* count = std::getenv("KAVRO_REPLY_COUNT");
     const char* seed = std::getenv("KAVRO_REPLY_SEED");
     std::mt19937_64 rng(seed ? std::strtoull(seed, nullptr, 0) : 20261207);
-    static const uint8_t kinds[] = {'0', '1', ' ', '\t', '\n', '\r', 0, 1, 0x1f, 0x20, '!', 'x', 0x7f, 0x80, 0xff};
-    for (unsigned long n = count ? std::strtoul(count, nullptr, 0) : 20000; n > 0; --n) {
-        std::vector<uint8_t> input(2 + rng() % 100);
-        const bool picked = rng() % 2;
-        for (uint8_t& b : input)
-            b = picked ? kinds[rng() % sizeof kinds] : static_cast<uint8_t>(rng());
-        input[0] = static_cast<uint8_t>(rng()), input[1] = static_cast<uint8_t>(rng());
+    static const uint8_t noise[] = {0, 1, '\t', '\n', '\r', 0x1f, ' ', '!', '/', '2', 'O', 'l', 'x', 0x7f, 0x80, 0xb0, 0xb1, 0xff};
+    static const uint8_t space[] = {' ', '\t', '\r', '\n', 1, 0x1f};
+    const unsigned long total = count ? std::strtoul(count, nullptr, 0) : 20000, readBefore = g_readableReplies;
+    for (unsigned long n = total; n > 0; --n) {
+        std::vector<uint8_t> input = {static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng())};
+        const size_t length = rng() % (rng() % 2 ? 20 : 100);
+        const unsigned rate = rng() % 5;  // 4: random bytes
+        uint8_t digits = 0, b = 0;
+        for (unsigned d = 0; input.size() < length + 2; input.push_back(b)) {
+            if (rate == 4)
+                b = static_cast<uint8_t>(rng());
+            else if (rng() % 16 < rate)
+                b = noise[rng() % sizeof noise];
+            else if (rng() % 6 == 0)
+                b = space[rng() % sizeof space];
+            else if ((b = static_cast<uint8_t>('0' + rng() % 2)), d < 8)
+                digits |= (b & 1) << d++;
+        }
+        if (rng() % 2)
+            input[0] = digits;
         LLVMFuzzerTestOneInput(input.data(), input.size());
     }
+    const unsigned long readable = g_readableReplies - readBefore;
+    std::printf("%lu of %lu replies readable\n", readable, total);
+    EXPECT_GE(readable * 4, total) << "too few replies that are read to try the reading on";
 }
 
 TEST(ReplyRules, AReadingIsCurrentForTheReplyWaitOnly) {

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Bad status replies at scale through the reply parser, under
-# AddressSanitizer and UndefinedBehaviorSanitizer, held to the properties
-# every correct reading has (tests/host/reply_properties.h): the fuzz target
-# over --count generated replies (default 1,000,000) from --seed (default:
-# the clock; printed, so a run repeats), then under libFuzzer, built with
-# clang, for --seconds (default 60; its corpus stays in build/fuzz/corpus).
-# The test pass runs the first over 20,000 replies.
+# Status replies, good and bad, at scale through the reply parser, under
+# AddressSanitizer and UndefinedBehaviorSanitizer, held to the status-reply
+# rule (tests/host/reply_properties.h): the fuzz target over --count
+# generated replies (default 1,000,000; how many of them are read is
+# printed) from --seed (default: the clock; printed, so a run repeats), then
+# under libFuzzer, built with clang, for --seconds (default 60; its corpus
+# stays in build/fuzz/corpus). The test pass runs the first over 20,000.
 #   tests/long/fuzz.sh [--count N] [--seconds S] [--seed S]
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/../../scripts/build-trees.sh"
