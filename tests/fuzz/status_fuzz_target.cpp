@@ -73,8 +73,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!(got == rule))
         failed += "read as " + Text(got) + " where the rule gives " + Text(rule) + "; ";
     if (!failed.empty()) {
-        std::fprintf(stderr, "FAILED: %son %s%s over %02x, flags %s%s\n", failed.c_str(), kavro_sim::ToHex(c.line).c_str(),
-                     c.terminated ? "" : " (unterminated)", c.fill, c.before.c_str(), c.current ? " current" : "");
+        const std::string line = kavro_sim::ToHex(c.line) + (c.terminated ? "" : " (unterminated)");
+        std::fprintf(stderr, "FAILED: %son %s over %02x, flags %s%s\n", failed.c_str(), line.c_str(), c.fill,
+                     c.before.c_str(), c.current ? " current" : "");
         std::abort();
     }
     return 0;

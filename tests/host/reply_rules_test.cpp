@@ -62,7 +62,7 @@ TEST(ReplyRules, TheirOwnExamples) {
 TEST(ReplyRules, FuzzTargetOverGeneratedReplies) {
     const char *count = std::getenv("KAVRO_REPLY_COUNT"), *seed = std::getenv("KAVRO_REPLY_SEED");
     std::mt19937_64 rng(seed ? std::strtoull(seed, nullptr, 0) : 20261207);
-    static const uint8_t noise[] = {' ', '\t', '\r', '\n', 1, 0x1f, 0, '!', '/', '2', 'O', 'l', 'x', 0x7f, 0x80, 0xb0, 0xb1, 0xff};
+    const uint8_t noise[] = {' ', '\t', '\r', '\n', 1, 0x1f, 0, '!', '/', '2', 'O', 'l', 'x', 0x7f, 0xb0, 0xb1, 0xff};
     const unsigned long total = count ? std::strtoul(count, nullptr, 0) : 20000, readBefore = g_readableReplies;
     for (unsigned long n = total; n > 0; --n) {
         std::vector<uint8_t> input = {static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng())};
@@ -79,8 +79,7 @@ TEST(ReplyRules, FuzzTargetOverGeneratedReplies) {
             else if ((b = static_cast<uint8_t>('0' + rng() % 2)), d < 8)
                 digits |= (b & 1) << d++;
         }
-        if (rng() % 2)
-            input[0] = digits;
+        input[0] = rng() % 2 ? digits : input[0];
         LLVMFuzzerTestOneInput(input.data(), input.size());
     }
     const unsigned long readable = g_readableReplies - readBefore;

@@ -23,7 +23,7 @@ private:
         std::string error;
         if (verb == "block") {  // a port linked to a directory: opening it is denied
             const std::optional<int> port = kavro_sim::ParsePortNumber(command.argument);
-            return port && PointLinks(c, *port, "/", error) ? "ok" : "err " + (port ? error : "block wants a port 1..255");
+            return port && PointLinks(c, *port, "/", error) ? "ok" : "err " + (port ? error : "block N, N 1..255");
         }
         if (verb != "silent" && verb != "answer" && verb != "preload" && verb != "hangup")
             return ControlServer::Execute(c, command);
@@ -44,7 +44,8 @@ private:
 
     std::string Hangup(Connection& c) {
         const std::string slave = c.controller->SlavePath();
-        const bool linked = std::any_of(c.links.begin(), c.links.end(), [&](const OwnedLink& l) { return l.target == slave; });
+        const bool linked =
+            std::any_of(c.links.begin(), c.links.end(), [&](const OwnedLink& link) { return link.target == slave; });
         c.controller->Hangup();
         // The kernel hands the freed pty number to the next pty created, so a
         // link left at the old path could lead into another test's controller.
