@@ -27,9 +27,6 @@ public:
     // Raw bytes from a test: like anything put on the wire, they reach the
     // tool only while it has the port open. False when they were dropped.
     bool SendRaw(const std::string& bytes);
-    // Bytes left waiting in the port's input queue whether or not the tool
-    // has it open: what an earlier session left behind, found at the next open.
-    void Preload(const std::string& bytes) { port_.Write(bytes); }
     void Hangup();
 
     // Poll descriptors this controller needs. The master is watched only

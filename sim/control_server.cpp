@@ -1,7 +1,3 @@
-// Each control connection owns at most one simulated controller, so a test
-// that dies takes its controller and port links with it. Everything runs in
-// one poll() loop; no write to a socket or a pty ever blocks it.
-
 #include "control_server.h"
 
 #include <algorithm>
@@ -18,8 +14,6 @@
 #include <unistd.h>
 #include <vector>
 
-#include "attached_controller.h"
-#include "commands.h"
 #include "event_wait.h"
 #include "links.h"
 
@@ -34,28 +28,7 @@ constexpr std::size_t kMaxPendingOutput = 64 * 1024 * 1024;
 // How often a pending wait-opened looks again, on top of the pty events.
 constexpr auto kWaitRecheck = std::chrono::milliseconds(20);
 
-struct OpenedWait {
-    bool value;
-    Clock::time_point deadline;
-};
-
-struct OwnedLink {
-    std::string path;
-    std::string target;
-};
-
-struct Connection {
-    int fd = -1;
-    std::string in;
-    std::string out;
-    bool closeAfterReplies = false;
-    bool dead = false;
-
-    std::unique_ptr<AttachedController> controller;
-    int port = 0;
-    std::vector<OwnedLink> links;  // removed when the connection goes
-    std::optional<OpenedWait> wait;
-};
+}  // namespace
 
 std::optional<int> ParsePortNumber(const std::string& text) {
     if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos)
@@ -65,38 +38,6 @@ std::optional<int> ParsePortNumber(const std::string& text) {
         return std::nullopt;
     return port;
 }
-
-class ControlServer {
-public:
-    explicit ControlServer(const ServeOptions& options) : options_(options) {}
-    ~ControlServer();
-
-    bool Start();
-    void Run();
-
-private:
-    void Accept();
-    void ReadFrom(Connection& c);
-    void WriteTo(Connection& c);
-    void ProcessLines(Connection& c);
-    void CheckWait(Connection& c, Clock::time_point now);
-    void Reply(Connection& c, const std::string& line);
-    std::optional<std::string> Execute(Connection& c, const std::string& line);
-    std::string Attach(Connection& c, const std::string& arg);
-    std::string Block(Connection& c, const std::string& arg);
-    std::optional<std::string> StartWait(Connection& c, const std::string& arg);
-    std::string Hangup(Connection& c);
-    std::vector<std::string> LinkPaths(int port) const;
-    bool PointLinks(Connection& c, int port, const std::string& target, std::string& error);
-    void Release(Connection& c);
-    // Removes the connection's links that point at `target`.
-    void DropLinks(Connection& c, const std::string& target);
-
-    ServeOptions options_;
-    int listen_ = -1;
-    bool portFileWritten_ = false;
-    std::vector<std::unique_ptr<Connection>> connections_;
-};
 
 ControlServer::~ControlServer() {
     for (auto& c : connections_)
@@ -274,7 +215,7 @@ void ControlServer::ProcessLines(Connection& c) {
         c.in.erase(0, end + 1);
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        if (const std::optional<std::string> reply = Execute(c, line))
+        if (const std::optional<std::string> reply = Execute(c, SplitCommand(line)))
             Reply(c, *reply);
     }
 }
@@ -291,32 +232,22 @@ void ControlServer::CheckWait(Connection& c, Clock::time_point now) {
     }
 }
 
-std::optional<std::string> ControlServer::Execute(Connection& c, const std::string& line) {
-    const CommandLine command = SplitCommand(line);
+std::optional<std::string> ControlServer::Execute(Connection& c, const CommandLine& command) {
     if (command.verb.empty())
         return std::string("err empty command");
     if (command.verb == "attach")
         return Attach(c, command.argument);
-    if (command.verb == "block")
-        return Block(c, command.argument);
     if (command.verb == "quit") {
         c.closeAfterReplies = true;
         return std::string("ok");
     }
     if (command.verb == "wait-opened")
         return StartWait(c, command.argument);
-    if (command.verb == "hangup" && c.controller)
-        return Hangup(c);
-    const bool ours = IsControllerCommand(command.verb);
-    if (!ours && !options_.extraCommands)
+    if (!IsControllerCommand(command.verb))
         return "err unknown command: " + command.verb;
     if (!c.controller)
         return std::string("err attach a port first");
-    if (ours)
-        return RunControllerCommand(*c.controller, command);
-    if (std::optional<std::string> reply = options_.extraCommands(*c.controller, command))
-        return reply;
-    return "err unknown command: " + command.verb;
+    return RunControllerCommand(*c.controller, command);
 }
 
 std::vector<std::string> ControlServer::LinkPaths(int port) const {
@@ -363,35 +294,6 @@ std::string ControlServer::Attach(Connection& c, const std::string& arg) {
     return "ok " + c.controller->SlavePath();
 }
 
-std::string ControlServer::Block(Connection& c, const std::string& arg) {
-    const std::optional<int> port = ParsePortNumber(arg);
-    if (!port)
-        return "err block wants a port number 1..255: " + arg;
-    std::string error;
-    std::string target;
-    if (!EnsureBlockedDir(options_.linksDir, target, error) || !PointLinks(c, *port, target, error))
-        return "err " + error;
-    return "ok";
-}
-
-std::string ControlServer::Hangup(Connection& c) {
-    const std::string slave = c.controller->SlavePath();
-    c.controller->Hangup();
-    // The kernel hands the freed pty number to the next pty created, so a
-    // link left at the old path could lead into another test's controller.
-    // A path that never exists fails the same way and stays failing.
-    const std::string unplugged = options_.linksDir + "/unplugged-" + PortLinkName(c.port);
-    std::string error;
-    for (OwnedLink& link : c.links) {
-        if (link.target != slave)
-            continue;
-        if (!ReplaceSymlink(unplugged, link.path, error))
-            return "err " + error;
-        link.target = unplugged;
-    }
-    return "ok";
-}
-
 std::optional<std::string> ControlServer::StartWait(Connection& c, const std::string& arg) {
     if (!c.controller)
         return std::string("err attach a port first");
@@ -427,11 +329,8 @@ void ControlServer::Release(Connection& c) {
     c.fd = -1;
 }
 
-}  // namespace
-
-int RunControlServer(const ServeOptions& options) {
+int Serve(ControlServer& server) {
     InstallStopSignals();
-    ControlServer server(options);
     if (!server.Start())
         return 1;
     server.Run();

@@ -1,5 +1,6 @@
 // Bytes as lower-case hex text and back: how raw bytes travel on the
-// simulator's text control channel. Portable, shared with its test client.
+// simulator's text control channel. Portable, shared with its test client
+// and the host tests.
 #pragma once
 
 #include <optional>

@@ -3,9 +3,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kavro_sim {
@@ -38,20 +36,6 @@ void RemoveSymlinkIfTarget(const std::string& link, const std::string& target) {
         return;
     if (std::string(buffer, static_cast<std::size_t>(n)) == target)
         unlink(link.c_str());
-}
-
-bool EnsureBlockedDir(const std::string& dir, std::string& blockedDir, std::string& error) {
-    char absolute[PATH_MAX];
-    if (realpath(dir.c_str(), absolute) == nullptr) {
-        error = "links folder " + dir + ": " + std::strerror(errno);
-        return false;
-    }
-    blockedDir = std::string(absolute) + "/blocked-dir";
-    if (mkdir(blockedDir.c_str(), 0755) != 0 && errno != EEXIST) {
-        error = "mkdir " + blockedDir + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
 }
 
 }  // namespace kavro_sim

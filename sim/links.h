@@ -16,8 +16,4 @@ bool ReplaceSymlink(const std::string& target, const std::string& link, std::str
 // taken the name over since.
 void RemoveSymlinkIfTarget(const std::string& link, const std::string& target);
 
-// A directory to point blocked ports at: opening a directory as a serial
-// port fails, which Windows programs see as access denied.
-bool EnsureBlockedDir(const std::string& dir, std::string& blockedDir, std::string& error);
-
 }  // namespace kavro_sim

@@ -3,4 +3,4 @@
 // hardware.
 #include "sim_main.h"
 
-int main(int argc, char** argv) { return RunSim(argc, argv, nullptr); }
+int main(int argc, char** argv) { return RunSim(argc, argv); }

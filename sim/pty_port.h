@@ -43,9 +43,6 @@ public:
     // closed; a pty would keep them for the next opener instead.
     void DiscardUndelivered();
 
-    // Turns the line's XON/XOFF flow control on or off, as a terminal's
-    // defaults or an earlier program would leave it; the next program to
-
     // The pulled cable: closes the master, the slave path disappears.
     void Hangup();
 

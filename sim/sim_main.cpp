@@ -4,7 +4,6 @@
 #include <cstring>
 #include <string>
 
-#include "control_server.h"
 #include "interactive.h"
 
 namespace {
@@ -16,19 +15,17 @@ const char kUsage[] =
     "      connection may attach one simulated controller: DIR/comN (and\n"
     "      DIR2/comN for a Wine prefix's dosdevices) link to its pty.\n"
     "      One command per line, one reply per command (ok / ok VALUE / err TEXT):\n"
-    "        attach N | block N | switches CHARS | switches-hex HEX\n"
-    "        serial-hex HEX | delay MS | silent\n"
-    "        answer | eol cr|crlf | send HEX | preload HEX | hangup | received\n"
-    "        clear-received | count swin|readsn | events | now | opened\n"
-    "        xonxoff on|off | wait-opened 0|1 TIMEOUT_MS | quit\n"
+    "        attach N | switches CHARS | switches-hex HEX | serial-hex HEX\n"
+    "        delay MS | send HEX | clear-received | count swin|readsn\n"
+    "        events | now | wait-opened 0|1 TIMEOUT_MS | quit\n"
     "      events: T:K:HEX per event since clear-received, T in microseconds of\n"
     "        the clock 'now' reads, K c (command from the tool), a (answer sent),\n"
-    "        s (switches set). preload: bytes left in the port's input queue even\n"
-    "        while it is closed, as an earlier session would leave them.\n"
+    "        s (switches set).\n"
     "  kavro-sim interactive --link PATH [--serial TEXT] [--switches CHARS]\n"
     "      One controller linked at PATH. On a terminal: keys 1-8 toggle the\n"
     "      switches, s toggles silence, q quits. Otherwise stdin takes the\n"
-    "      control commands above, one per line, until SIGTERM.\n"
+    "      commands above from switches to now, and quit, one per line, until\n"
+    "      SIGTERM.\n"
     "  kavro-sim --help\n";
 
 int Usage(const char* problem) {
@@ -48,33 +45,42 @@ bool TakeValue(int argc, char** argv, int& i, std::string& value) {
 
 }  // namespace
 
-int RunSim(int argc, char** argv, kavro_sim::ExtraCommands extraCommands) {
+std::string ReadServeOptions(int argc, char** argv, kavro_sim::ServeOptions& options) {
+    for (int i = 2; i < argc; ++i) {
+        const std::string name = argv[i];
+        bool ok = false;
+        if (name == "--port-file")
+            ok = TakeValue(argc, argv, i, options.portFile);
+        else if (name == "--links")
+            ok = TakeValue(argc, argv, i, options.linksDir);
+        else if (name == "--dosdevices")
+            ok = TakeValue(argc, argv, i, options.dosDevicesDir);
+        if (!ok)
+            return "bad option " + name;
+    }
+    if (options.portFile.empty() || options.linksDir.empty())
+        return "serve needs --port-file and --links";
+    return "";
+}
+
+int RunSim(int argc, char** argv) {
     if (argc < 2)
         return Usage("a mode is needed");
     const std::string mode = argv[1];
-    if (mode == "--help" || mode == "-h" || mode == "help")
+    if (mode == "help")
         return Usage(nullptr);
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
+            return Usage(nullptr);
+    }
 
     if (mode == "serve") {
         kavro_sim::ServeOptions options;
-        options.extraCommands = extraCommands;
-        for (int i = 2; i < argc; ++i) {
-            const std::string name = argv[i];
-            bool ok = false;
-            if (name == "--port-file")
-                ok = TakeValue(argc, argv, i, options.portFile);
-            else if (name == "--links")
-                ok = TakeValue(argc, argv, i, options.linksDir);
-            else if (name == "--dosdevices")
-                ok = TakeValue(argc, argv, i, options.dosDevicesDir);
-            else if (name == "--help")
-                return Usage(nullptr);
-            if (!ok)
-                return Usage(("bad option " + name).c_str());
-        }
-        if (options.portFile.empty() || options.linksDir.empty())
-            return Usage("serve needs --port-file and --links");
-        return kavro_sim::RunControlServer(options);
+        const std::string problem = ReadServeOptions(argc, argv, options);
+        if (!problem.empty())
+            return Usage(problem.c_str());
+        kavro_sim::ControlServer server(options);
+        return kavro_sim::Serve(server);
     }
 
     if (mode == "interactive") {
@@ -88,8 +94,6 @@ int RunSim(int argc, char** argv, kavro_sim::ExtraCommands extraCommands) {
                 ok = TakeValue(argc, argv, i, options.serial);
             else if (name == "--switches")
                 ok = TakeValue(argc, argv, i, options.switches);
-            else if (name == "--help")
-                return Usage(nullptr);
             if (!ok)
                 return Usage(("bad option " + name).c_str());
         }

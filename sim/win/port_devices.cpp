@@ -64,14 +64,7 @@ bool PortDevices::Add(const std::wstring& portName) {
     return Add(device);
 }
 
-bool PortDevices::Add(const PortDevice& device) {
-    return Add(device, true, [&device](HKEY key) {
-        return RegSetValueExW(key, L"PortName", 0, REG_SZ, reinterpret_cast<const BYTE*>(device.portName.c_str()),
-                              static_cast<DWORD>((device.portName.size() + 1) * sizeof(wchar_t)));
-    });
-}
-
-bool PortDevices::Add(const PortDevice& wanted, bool makeKey, const std::function<LONG(HKEY)>& writeKey) {
+bool PortDevices::Add(const PortDevice& wanted) {
     DeviceSet set(SetupDiCreateDeviceInfoList(&GUID_DEVCLASS_PORTS, nullptr));
     SP_DEVINFO_DATA device{};
     device.cbSize = sizeof device;
@@ -92,14 +85,16 @@ bool PortDevices::Add(const PortDevice& wanted, bool makeKey, const std::functio
     if (!SetProperty(set.get(), &device, SPDRP_FRIENDLYNAME, wanted.friendlyName) ||
         !SetProperty(set.get(), &device, SPDRP_MFG, wanted.maker))
         failure = Failed(L"SetupDiSetDeviceRegistryPropertyW");
-    if (failure.empty() && makeKey) {
+    if (failure.empty()) {
         const HKEY key = SetupDiCreateDevRegKeyW(set.get(), &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, nullptr, nullptr);
         if (key == INVALID_HANDLE_VALUE) {
             failure = Failed(L"SetupDiCreateDevRegKeyW");
         } else {
-            const LONG result = writeKey(key);
+            const std::wstring& name = wanted.portName;
+            const LONG result = RegSetValueExW(key, L"PortName", 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
+                                               static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t)));
             if (result != ERROR_SUCCESS)
-                failure = Failed(L"writing the device's key", static_cast<DWORD>(result));
+                failure = Failed(L"writing PortName", static_cast<DWORD>(result));
             RegCloseKey(key);
         }
     }

@@ -8,7 +8,6 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,10 +38,6 @@ public:
     const std::wstring& LastError() const { return lastError_; }
 
 protected:
-    // Registers a device with the texts of `device`; its hardware key, made
-    // only when makeKey, is filled by writeKey (a registry result) instead
-    // of the PortName value.
-    bool Add(const PortDevice& device, bool makeKey, const std::function<LONG(HKEY)>& writeKey);
     // Removes the device added as number `index` (0 first), as an adapter
     // unplugged; false when it is not there.
     bool RemoveAt(size_t index);

@@ -4,6 +4,7 @@
 // panel, each arrow inside its box.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <string>
@@ -35,11 +36,9 @@ std::string Shown(const std::vector<PanelPrimitive>& list) {
     for (const PanelRect& box : kBoxes) {
         char c = 'x';
         for (const PanelPrimitive& p : list) {
-            if (!(p.rect == box))
-                continue;
-            if (p.kind == PanelPrimitive::Fill)
+            if (p.rect == box && p.kind == PanelPrimitive::Fill)
                 c = p.color == kSetColor ? 'g' : p.color == kClearColor ? 'r' : p.color == kFace ? 'f' : '?';
-            else if (p.kind == PanelPrimitive::Triangle && p.color == kArrowColor && c != 'x')
+            else if (p.rect == box && p.kind == PanelPrimitive::Triangle && p.color == kArrowColor && c != 'x')
                 c = static_cast<char>(std::toupper(c));
         }
         shown.push_back(std::isupper(c) ? c : 'x');
@@ -50,50 +49,40 @@ std::string Shown(const std::vector<PanelPrimitive>& list) {
 TEST(PanelModel, EachBoxShowsItsSwitch) {
     // Flags 2, 3, 0, 1 on the cross; 5 on top of the column and 4 (E0)
     // below it, unless swapped.
-    const struct {
-        bool connected;
-        const char* flags;
-        int invertZ;
-        const char* shown;
-    } rows[] = {
+    const struct { bool connected; const char* flags; int invertZ; const char* shown; } rows[] = {
         {false, "111111", 0, "FFFFFF"}, {false, "000000", 1, "FFFFFF"}, {true, "000000", 0, "RRRRRR"},
         {true, "001000", 0, "GRRRRR"},  {true, "000100", 0, "RGRRRR"},  {true, "100000", 0, "RRGRRR"},
         {true, "010000", 0, "RRRGRR"},  {true, "000010", 0, "RRRRRG"},  {true, "000010", 1, "RRRRGR"},
-        {true, "000001", 1, "RRRRRG"},
-    };
+        {true, "000001", 1, "RRRRRG"}};
     for (const auto& r : rows)
         EXPECT_EQ(r.shown, Shown(Primitives(r.connected, r.flags, r.invertZ)))
             << (r.connected ? "connected " : "not connected ") << r.flags << " swap " << r.invertZ;
     const auto list = Primitives(true, "000000");
     EXPECT_TRUE(list.front().kind == PanelPrimitive::Background && list.front().color == kFace) << "under everything";
-    for (const PanelPrimitive& p : list) {
-        if (p.kind == PanelPrimitive::Label) {
-            EXPECT_EQ(kText, p.color) << "labels in the system's text colour";
-        }
-    }
+    for (const PanelPrimitive& p : list)
+        EXPECT_TRUE(p.kind != PanelPrimitive::Label || p.color == kText) << "labels in the system's text colour";
 }
 
 // A label's cell, as wide and high as a font makes it, has its middle on
 // its square's middle, for every size.
 TEST(PanelModel, LabelsCentredInTheirSquares) {
     const PanelRect square = {300, 75, 334, 109};
-    for (int width = 1; width <= 34; ++width) {
+    for (int width = 1; width <= 34; ++width)
         for (int height = 1; height <= 34; ++height) {
             const PanelPoint o = LabelOrigin(square, width, height);
             ASSERT_LE(std::abs(2 * o.x + width - (square.left + square.right)), 2) << width << " x " << height;
             ASSERT_LE(std::abs(2 * o.y + height - (square.top + square.bottom)), 2) << width << " x " << height;
         }
-    }
-}
-
-bool Overlap(const PanelRect& a, const PanelRect& b) {
-    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
 }
 
 // 100 %, 125 %, 150 %, 200 %: the panel and its boxes at the design's size
 // times the scale to the nearest pixel; boxes and labels equal squares
 // inside the panel and apart; each arrow inside its box, clear of its frame.
 TEST(PanelModel, GeometryAtEachScale) {
+    // At 100 % the arrows are the design's own, box by box.
+    const PanelPoint design[6][3] = {{{207, 44}, {199, 60}, {215, 60}}, {{199, 124}, {215, 124}, {207, 140}},
+                                     {{159, 92}, {175, 84}, {175, 100}}, {{239, 84}, {239, 100}, {255, 92}},
+                                     {{317, 44}, {309, 60}, {325, 60}}, {{309, 124}, {325, 124}, {317, 140}}};
     for (const int dpi : {96, 120, 144, 192}) {
         const auto scaled = [dpi](int pixels) { return (pixels * dpi + 48) / 96; };
         const PanelRect panel = PanelRectAt(dpi);
@@ -111,11 +100,13 @@ TEST(PanelModel, GeometryAtEachScale) {
             if (p.kind != PanelPrimitive::Triangle)
                 continue;
             ++arrows;
-            for (const PanelPoint v : p.vertices) {
+            for (const PanelPoint v : p.vertices)
                 EXPECT_TRUE(v.x > p.rect.left + scaled(2) && v.x < p.rect.right - scaled(2) &&
                             v.y > p.rect.top + scaled(2) && v.y < p.rect.bottom - scaled(2))
                     << dpi << " DPI: arrow " << arrows << " leaves its box";
-            }
+            const long box = std::find(kBoxes, kBoxes + 6, p.rect) - kBoxes;
+            for (int i = 0; dpi == 96 && i < 3; ++i)
+                EXPECT_TRUE(box < 6 && design[box][i] == p.vertices[i]) << "arrow " << arrows << " vertex " << i;
         }
         EXPECT_EQ(6, arrows) << dpi;
         ASSERT_EQ(8u, squares.size()) << dpi;
@@ -125,19 +116,9 @@ TEST(PanelModel, GeometryAtEachScale) {
             EXPECT_TRUE(r.left >= panel.left && r.top >= panel.top && r.right <= panel.right && r.bottom <= panel.bottom)
                 << dpi << " DPI: element " << i;
             for (size_t j = 0; j < i; ++j)
-                EXPECT_FALSE(Overlap(r, squares[j])) << dpi << " DPI: elements " << j << " and " << i;
-        }
-    }
-    // At 100 % the arrows are the design's own.
-    const PanelPoint design[6][3] = {{{207, 44}, {199, 60}, {215, 60}}, {{199, 124}, {215, 124}, {207, 140}},
-                                     {{159, 92}, {175, 84}, {175, 100}}, {{239, 84}, {239, 100}, {255, 92}},
-                                     {{317, 44}, {309, 60}, {325, 60}}, {{309, 124}, {325, 124}, {317, 140}}};
-    for (const PanelPrimitive& p : Primitives(true, "000000")) {
-        for (int box = 0; box < 6; ++box) {
-            if (p.kind == PanelPrimitive::Triangle && p.rect == kBoxes[box]) {
-                for (int i = 0; i < 3; ++i)
-                    EXPECT_EQ(design[box][i], p.vertices[i]) << "box " << box << " vertex " << i;
-            }
+                EXPECT_FALSE(r.left < squares[j].right && squares[j].left < r.right && r.top < squares[j].bottom &&
+                             squares[j].top < r.bottom)
+                    << dpi << " DPI: elements " << j << " and " << i << " overlap";
         }
     }
 }

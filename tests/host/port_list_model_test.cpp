@@ -15,11 +15,13 @@ const PresentPort kCom3 = {u"COM3", u"USB Serial Port (COM3)", u"FTDI"};
 const PresentPort kCom7 = {u"COM7", u"Bluetooth Link (COM7)", u""};
 const PresentPort kCom23 = {u"COM23", u"", u"ACME"};
 const std::u16string kChoose = u"Choose the controller's COM port";
+const std::u16string kTip1 = u"Communications Port (COM1), made by (Standard port types)";
+const std::u16string kTip3 = u"USB Serial Port (COM3), made by FTDI";
+const std::u16string kRefreshTip = u"Reads the COM ports present again";
 
 struct Row {
     const char* name;
-    // Builds the state before on a list filled with COM1 and COM3 (COM1
-    // shown), then acts; returns what the last event returned.
+    // Builds the state before on a list of COM1 and COM3 (COM1 shown), then acts; what the last event returned.
     std::function<bool(PortListModel&)> act;
     bool refillDue;
     std::u16string field;
@@ -29,21 +31,19 @@ struct Row {
 };
 
 const Row kRows[] = {
-    {"FirstFillShowsTheFirstPort", [](PortListModel&) { return false; }, false, u"COM1", 0, u"COM1",
-     u"Communications Port (COM1), made by (Standard port types)"},
+    {"FirstFillShowsTheFirstPort", [](PortListModel&) { return false; }, false, u"COM1", 0, u"COM1", kTip1},
     {"NoPortsLeaveRefreshAlone", [](PortListModel& m) { return m.Refill({}), false; }, false, u"Refresh...", 0, u"",
-     u"Reads the COM ports present again"},
-    {"PickedPortIsChosen", [](PortListModel& m) { return m.Picked(u"COM3"); }, false, u"COM3", 1, u"COM3",
-     u"USB Serial Port (COM3), made by FTDI"},
+     kRefreshTip},
+    {"PickedPortIsChosen", [](PortListModel& m) { return m.Picked(u"COM3"); }, false, u"COM3", 1, u"COM3", kTip3},
     {"PickingRefreshAsksForARefill", [](PortListModel& m) { return m.Picked(u"COM3"), m.Picked(u"Refresh..."); }, true,
-     u"Refresh...", 2, u"", u"Reads the COM ports present again"},
+     u"Refresh...", 2, u"", kRefreshTip},
     {"RefillAfterRefreshShowsTheFirstPort",
      [](PortListModel& m) { return m.Picked(u"COM3"), m.Picked(u"Refresh..."), m.Refill({kCom1, kCom3}), false; },
-     false, u"COM1", 0, u"COM1", u"Communications Port (COM1), made by (Standard port types)"},
+     false, u"COM1", 0, u"COM1", kTip1},
     {"TypedTextChoosesNothing", [](PortListModel& m) { return m.FieldShows(u"COM7"), false; }, false, u"COM7", -1, u"",
      kChoose},
     {"TypedListedNameChoosesItWhateverTheCase", [](PortListModel& m) { return m.FieldShows(u"com3"), false; }, false,
-     u"com3", -1, u"COM3", u"USB Serial Port (COM3), made by FTDI"},
+     u"com3", -1, u"COM3", kTip3},
     {"ClearedFieldChoosesNothing", [](PortListModel& m) { return m.FieldShows(u""), false; }, false, u"", -1, u"",
      kChoose},
     {"TypedTextStaysThroughARefillChoosingNothing",
@@ -54,25 +54,26 @@ const Row kRows[] = {
      2, u"COM7", u"Bluetooth Link (COM7)"},
     {"ChosenPortStaysThroughARefill",
      [](PortListModel& m) { return m.Picked(u"COM3"), m.Refill({kCom1, kCom23, kCom3}), false; }, false, u"COM3", 2,
-     u"COM3", u"USB Serial Port (COM3), made by FTDI"},
+     u"COM3", kTip3},
     {"ChosenPortThatWentFallsBackToTheFirst",
      [](PortListModel& m) { return m.Picked(u"COM3"), m.Refill({kCom23, kCom1}), false; }, false, u"COM23", 0,
      u"COM23", u"COM23: Windows records no name for the device behind this port"},
     {"ClearedFieldGetsTheFirstPortAtARefill", [](PortListModel& m) { return m.FieldShows(u""), m.Refill({kCom3}), false; },
-     false, u"COM3", 0, u"COM3", u"USB Serial Port (COM3), made by FTDI"},
+     false, u"COM3", 0, u"COM3", kTip3},
     {"NamesApartByCaseAloneEachChosenExactly",
      [](PortListModel& m) {
          return m.Refill({{u"COM5", u"Upper", u""}, {u"com5", u"Lower", u""}}), m.FieldShows(u"com5"), false;
      },
      false, u"com5", 1, u"com5", u"Lower"},
     {"DevicesChangedWithTheListClosedRefillsAtOnce", [](PortListModel& m) { return m.DevicesChanged(false); }, true,
-     u"COM1", 0, u"COM1", u"Communications Port (COM1), made by (Standard port types)"},
+     u"COM1", 0, u"COM1", kTip1},
     {"DevicesChangedWithTheListOpenWaitsForItToClose",
      [](PortListModel& m) { return !m.DevicesChanged(true) && m.ListClosed() && !m.ListClosed(); }, true, u"COM1", 0,
-     u"COM1", u"Communications Port (COM1), made by (Standard port types)"},
+     u"COM1", kTip1},
     {"ListClosedWithNothingWaitingRefillsNothing", [](PortListModel& m) { return m.ListClosed(); }, false, u"COM1", 0,
-     u"COM1", u"Communications Port (COM1), made by (Standard port types)"},
-};
+     u"COM1", kTip1}};
+
+void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
 
 class PortListRules : public ::testing::TestWithParam<Row> {};
 

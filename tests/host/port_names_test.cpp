@@ -10,22 +10,15 @@
 namespace {
 
 TEST(PortNames, ComNamesOfStringTypesOnlyInAnyCaseUnchanged) {
-    const struct {
-        unsigned long type;
-        std::u16string value;
-        bool taken;
-    } rows[] = {
-        {kPortNameTypeSz, u"com5", true},          {kPortNameTypeExpandSz, u"cOm12", true},
-        {kPortNameTypeSz, u"COM99999999", true},   {kPortNameTypeSz, u"LPT1", false},
-        {kPortNameTypeSz, u"CO", false},           {kPortNameTypeSz, u"", false},
-        {7 /* REG_MULTI_SZ */, u"COM7", false},    {4 /* REG_DWORD */, u"COM7", false},
+    const struct { unsigned long type; std::u16string value; bool taken; } rows[] = {
+        {kPortNameTypeSz, u"com5", true}, {kPortNameTypeExpandSz, u"cOm12", true}, {kPortNameTypeSz, u"COM99999999", true},
+        {kPortNameTypeSz, u"LPT1", false}, {kPortNameTypeSz, u"CO", false}, {kPortNameTypeSz, u"", false},
+        {7 /* REG_MULTI_SZ */, u"COM7", false}, {4 /* REG_DWORD */, u"COM7", false},
         // Names whose number would open another port, or none.
-        {kPortNameTypeSz, u"COM03", false},        {kPortNameTypeSz, u"COM3A", false},
-        {kPortNameTypeSz, u"COMX", false},         {kPortNameTypeSz, u"COM", false},
-        {kPortNameTypeSz, u"COM 3", false},        {kPortNameTypeSz, u"COM+3", false},
-        {kPortNameTypeSz, u"COM0", false},         {kPortNameTypeSz, u"COM100000000", false},
-        {kPortNameTypeExpandSz, u"COM%X%", false},
-    };
+        {kPortNameTypeSz, u"COM03", false}, {kPortNameTypeSz, u"COM3A", false}, {kPortNameTypeSz, u"COMX", false},
+        {kPortNameTypeSz, u"COM", false}, {kPortNameTypeSz, u"COM 3", false}, {kPortNameTypeSz, u"COM+3", false},
+        {kPortNameTypeSz, u"COM0", false}, {kPortNameTypeSz, u"COM100000000", false},
+        {kPortNameTypeExpandSz, u"COM%X%", false}};
     for (const auto& r : rows) {
         std::vector<char16_t> buffer(kPortNameBufferChars, u'\0');
         r.value.copy(buffer.data(), r.value.size());
@@ -43,10 +36,9 @@ TEST(PortNames, ComNamesOfStringTypesOnlyInAnyCaseUnchanged) {
 }
 
 TEST(PortNames, DeviceNameOfEachPortNumber) {
-    const struct {
-        int port;
-        const wchar_t* name;  // null: does not fit the 16-character buffer
-    } rows[] = {{9, L"COM9"}, {10, L"\\\\.\\COM10"}, {99999999, L"\\\\.\\COM99999999"}, {100000000, nullptr}, {INT_MAX, nullptr}};
+    // A null name: the device name does not fit the 16-character buffer.
+    const struct { int port; const wchar_t* name; } rows[] = {
+        {9, L"COM9"}, {10, L"\\\\.\\COM10"}, {99999999, L"\\\\.\\COM99999999"}, {100000000, nullptr}, {INT_MAX, nullptr}};
     for (const auto& r : rows) {
         wchar_t name[16];
         ASSERT_EQ(r.name != nullptr, ComposePortDeviceName(r.port, name, 16)) << r.port;

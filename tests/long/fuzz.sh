@@ -1,20 +1,18 @@
 #!/usr/bin/env bash
-# Bad status replies at scale through the reply parser, under
-# AddressSanitizer and UndefinedBehaviorSanitizer, held to the properties
-# every correct reading has (tests/host/reply_properties.h): the fuzz target
-# over --count generated replies (default 1,000,000) from --seed (default:
-# the clock; printed, so a run repeats), then under libFuzzer, built with
-# clang, for --seconds (default 60; its corpus stays in build/fuzz/corpus).
-# The test pass runs the first over 20,000 replies.
+# Status replies, good and bad, at scale through the reply parser, under
+# AddressSanitizer and UndefinedBehaviorSanitizer, held to the status-reply
+# rule (tests/fuzz/status_fuzz_target.h): the fuzz target over --count
+# generated replies (default 1,000,000; how many of them are read is
+# printed) from --seed (default: the clock; printed, so a run repeats), then
+# under libFuzzer, built with clang, for --seconds (default 60; its corpus
+# stays in build/fuzz/corpus). The test pass runs the first over 20,000.
 #   tests/long/fuzz.sh [--count N] [--seconds S] [--seed S]
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/../../scripts/build-trees.sh"
 count=1000000 seconds=60 seed=$(date +%s)
 while [ $# -gt 0 ]; do
     case "$1" in
-    --count) count=$2 ;;
-    --seconds) seconds=$2 ;;
-    --seed) seed=$2 ;;
+    --count) count=$2 ;; --seconds) seconds=$2 ;; --seed) seed=$2 ;;
     *) echo "usage: $0 [--count N] [--seconds S] [--seed S]" >&2; exit 2 ;;
     esac
     shift 2
@@ -23,10 +21,9 @@ bash "$root/scripts/deps.sh"
 # clang and its runtimes for libFuzzer and the sanitizers (Debian 12: clang 14).
 if ! command -v clang++ >/dev/null 2>&1 || [ ! -f "$(clang++ -print-runtime-dir)/libclang_rt.fuzzer-x86_64.a" ]; then
     echo "Installing: clang libclang-rt-14-dev"
-    SUDO=""
-    [ "$(id -u)" -eq 0 ] || SUDO=sudo
-    $SUDO apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends clang libclang-rt-14-dev >/dev/null
+    SUDO=$([ "$(id -u)" -eq 0 ] || echo sudo)
+    $SUDO apt-get update -qq && DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends \
+        clang libclang-rt-14-dev >/dev/null
 fi
 
 echo "== generated replies"
@@ -41,9 +38,9 @@ fuzz="$build/fuzz"
 mkdir -p "$fuzz/corpus" "$fuzz/artifacts"
 # libstdc++'s bounds assertions: an index past the end of a short string
 # stays inside the string's own storage, where AddressSanitizer cannot see it.
-clang++ -std=c++17 -g -O1 -fno-omit-frame-pointer -D_GLIBCXX_ASSERTIONS -I"$root" \
-    -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all "$root/device/switch_state.cpp" \
-    "$root/tests/host/reply_properties.cpp" "$root/tests/fuzz/status_fuzz_target.cpp" -o "$fuzz/status_fuzzer"
+clang++ -std=c++17 -g -O1 -fno-omit-frame-pointer -D_GLIBCXX_ASSERTIONS -I"$root" -fsanitize=fuzzer,address,undefined \
+    -fno-sanitize-recover=all "$root/device/switch_state.cpp" "$root/sim/hex.cpp" "$root/tests/fuzz/status_fuzz_target.cpp" \
+    -o "$fuzz/status_fuzzer"
 # A first corpus: the flags byte, the buffer byte, then the line.
 [ -n "$(ls -A "$fuzz/corpus")" ] || {
     printf '\x00#11111111' >"$fuzz/corpus/steady"

@@ -1,6 +1,5 @@
-// The simulated controller as only the tests steer it: silence, a pulled
-// cable, a port no one can open, bytes left from before (the tests' build
-// of the simulator, tests/sim/).
+// The simulated controller as only the tests steer it (tests/sim/): silence,
+// a pulled cable, a port no one can open, bytes left from before.
 #pragma once
 
 #include <string>
@@ -10,9 +9,8 @@
 
 class TestSim : public SimController {
 public:
-    // No answers from now on, not even those already scheduled.
+    // No answers from now on, not even those already scheduled; answers again.
     bool Silent() { return Ok("silent"); }
-    // Answers again after Silent().
     bool Answer() { return Ok("answer"); }
     // Leaves bytes in the port's input queue even while the tool has it
     // closed, as an earlier session would: the tool finds them at its open.
