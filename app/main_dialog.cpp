@@ -122,10 +122,10 @@ BOOL CKAVRODisplayLimitSwitchesDlg::OnInitDialog() {
     logFont.lfWeight = FW_BOLD;
     m_labelFont.CreateFontIndirect(&logFont);
 
-    // The panel, no tab stop, read by a screen reader after the serial
-    // number and before the check box, as it lies between them.
+    // The panel: last in the dialog's order, no tab stop and a group of its
+    // own, so that neither Tab nor the arrow keys ever move the focus onto
+    // it. A screen reader reaches it by its own navigation.
     m_panel.Create(this, m_dpi, m_labelFont);
-    ::SetWindowPos(m_panel.m_hWnd, m_serialEdit.m_hWnd, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     m_controlNames.Name(m_portCombo.m_hWnd, L"COM-Port");
     // The field inside the list has the focus when the user tabs to it.
     m_controlNames.Name(::GetWindow(m_portCombo.m_hWnd, GW_CHILD), L"COM-Port");

@@ -26,7 +26,10 @@ BOOL CSwitchPanel::Create(CWnd* pParent, int dpi, HFONT labelFont) {
     m_dpi = dpi;
     m_labelFont = labelFont;
     m_boxes = PanelBoxes(PanelSnapshot{}, m_dpi);
-    return CWnd::Create(L"Limit switches", WS_CHILD | WS_VISIBLE, ToRect(PanelRectAt(dpi)), pParent, 0);
+    if (!CWnd::Create(L"Limit switches", WS_CHILD | WS_VISIBLE | WS_GROUP, ToRect(PanelRectAt(dpi)), pParent, 0))
+        return FALSE;
+    ::SetWindowPos(m_hWnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    return TRUE;
 }
 
 void CSwitchPanel::Show(bool connected, int invertZ) {

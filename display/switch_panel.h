@@ -27,7 +27,8 @@ public:
     ~CSwitchPanel() override;
 
     // Creates the window over the panel's place in pParent's client area at
-    // dpi, no tab stop. labelFont: the labels' font, the caller's (null: the
+    // dpi, last of its children, no tab stop and a group of its own: the
+    // keys never move the focus onto it. labelFont: the labels' font, the caller's (null: the
     // parent's font). False when the window could not be created.
     BOOL Create(CWnd* pParent, int dpi, HFONT labelFont);
     // Shows the switches in their colours while connected, grey otherwise,

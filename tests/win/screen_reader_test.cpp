@@ -133,8 +133,9 @@ class ControlNamesTest : public ToolTest {
     }
 };
 
-TEST_F(ControlNamesTest, EachControlIsReadByItsName) {
+TEST_F(ControlNamesTest, EachControlIsReadByItsNameAndTheKeysPassThePanelBy) {
     Connect();
+    g_panel = PanelWindow(main_);
     const HWND combo = ::GetDlgItem(main_, IDC_PORT_COMBO);
     const struct {
         HWND control;
@@ -148,6 +149,13 @@ TEST_F(ControlNamesTest, EachControlIsReadByItsName) {
         {::GetDlgItem(main_, IDC_INVERT_Z), L"Swap Z axis", L""},
     };
     for (const auto& c : controls) {
+        // Neither Tab nor the arrow keys (where the control leaves them to
+        // the dialog) move the focus onto the panel.
+        const bool arrowsMove = !(::SendMessageW(c.control, WM_GETDLGCODE, 0, 0) & DLGC_WANTARROWS);
+        for (const BOOL back : {FALSE, TRUE}) {
+            EXPECT_NE(g_panel, ::GetNextDlgTabItem(main_, c.control, back));
+            EXPECT_TRUE(!arrowsMove || ::GetNextDlgGroupItem(main_, c.control, back) != g_panel);
+        }
         const ReadWindow read(c.control);
         EXPECT_EQ("", read.error);
         EXPECT_EQ(c.name, read.self.name);
