@@ -413,8 +413,8 @@ void ToolTest::ExpectFollows(const std::string& line, std::string expected) {
     EXPECT_EQ(0, dlg_->m_connectionLosts);
 }
 
-MessageBoxSeen ToolTest::ExpectBox(const ExpectedBox& expected, int minMs, int maxMs) {
-    const ULONGLONG start = ::GetTickCount64();
+MessageBoxSeen ToolTest::ExpectBox(const ExpectedBox& expected, int minMs, int maxMs, ULONGLONG since) {
+    const ULONGLONG start = since ? since : ::GetTickCount64();
     const MessageBoxSeen box = WaitBox(maxMs + 2000);
     const long long ms = MsSince(start);
     EXPECT_NE(nullptr, box.hWnd) << "no box saying \"" << Narrow(expected.text) << "\"";

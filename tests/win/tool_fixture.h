@@ -124,9 +124,9 @@ public:
     // (the line itself when not given) by the next poll but one, the panel
     // shows them, and one repaint was asked for exactly when a flag changed.
     void ExpectFollows(const std::string& line, std::string flags = "");
-    // The box comes between minMs and maxMs from now, says what it should,
-    // captioned with the program's name; it is left up.
-    MessageBoxSeen ExpectBox(const ExpectedBox& box, int minMs, int maxMs);
+    // The box comes minMs to maxMs after the tick count `since` (0: now), says
+    // what it should, captioned with the program's name; it is left up.
+    MessageBoxSeen ExpectBox(const ExpectedBox& box, int minMs, int maxMs, ULONGLONG since = 0);
     // Idle: "Connect", the serial number as given, flags clear, no worker,
     // port closed, timer given back, panel grey.
     void ExpectIdle(const std::wstring& serial = L"");
