@@ -46,17 +46,6 @@ MMRESULT WINAPI CountingEndPeriod(UINT period) {
     return g_endPeriod->Original<MMRESULT(WINAPI*)(UINT)>()(period);
 }
 
-// How many more GDI objects this process could create now: brushes are made
-// until one fails, then deleted again. A fall by n means n more are held.
-int GdiObjectRoom() {
-    std::vector<HBRUSH> brushes;
-    for (HBRUSH brush; brushes.size() < (1u << 18) && (brush = ::CreateSolidBrush(RGB(1, 2, 3)));)
-        brushes.push_back(brush);
-    for (const HBRUSH brush : brushes)
-        ::DeleteObject(brush);
-    return static_cast<int>(brushes.size());
-}
-
 std::wstring ProgramName() {
     wchar_t path[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -84,6 +73,16 @@ void ClickAt(POINT at) {
 }
 
 }  // namespace
+
+int GdiObjectRoom() {
+    // Brushes made until one fails, then deleted again.
+    std::vector<HBRUSH> brushes;
+    for (HBRUSH brush; brushes.size() < (1u << 18) && (brush = ::CreateSolidBrush(RGB(1, 2, 3)));)
+        brushes.push_back(brush);
+    for (const HBRUSH brush : brushes)
+        ::DeleteObject(brush);
+    return static_cast<int>(brushes.size());
+}
 
 void Hangs(const std::string& what) {
     std::fprintf(stderr, "FAILED: %s: the tool hangs\n", what.c_str());

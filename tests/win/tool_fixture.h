@@ -161,5 +161,8 @@ std::string Hex(const std::string& bytes);
 // test runner's time-out.
 [[noreturn]] void Hangs(const std::string& what);
 
+// GDI objects this process could still create: a fall by n means n more held.
+int GdiObjectRoom();
+
 // Milliseconds since the tick count `start`.
 inline long long MsSince(ULONGLONG start) { return static_cast<long long>(::GetTickCount64() - start); }
