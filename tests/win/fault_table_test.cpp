@@ -177,6 +177,17 @@ double Slope(const std::vector<double>& y) {
     return sum / squares;
 }
 
+// Another program leaves the port (COM11) with XON/XOFF both ways, through
+// the real SetCommState: under Wine its output then stops at an XOFF byte.
+void PortLeftWithXonXoff() {
+    const HANDLE port = ::CreateFileW(L"\\\\.\\COM11", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    DCB dcb = {};
+    dcb.DCBlength = sizeof(DCB);
+    ASSERT_TRUE(port != INVALID_HANDLE_VALUE && ::GetCommState(port, &dcb));
+    dcb.fOutX = dcb.fInX = TRUE;
+    EXPECT_TRUE(::SetCommState(port, &dcb) && ::CloseHandle(port));
+}
+
 const Row kRows[] = {
     // --- Answers the rules read, at the poll's own pace
     {"PollsAboutEveryHundredMilliseconds",
@@ -264,6 +275,9 @@ const Row kRows[] = {
          EXPECT_TRUE(t.PanelBecomes({true, "11110100", false}, 2000));
      },
      kFollows},
+    // The XOFF is a byte like any other.
+    {"PortLeftWithXonXoffThenAnXoffInAnAnswer",
+     [](FaultTest& t) { PortLeftWithXonXoff(), t.Connect(), t.ExpectFollows("1010\x13" "0101", "10100101"); }, kFollows},
     // Also the endurance run's (tests/long/endurance.sh): 16 cycles here after
     // one that loads what the program keeps for good, each sampled (GDI
     // objects on the window's thread, which then paints nothing).
