@@ -177,6 +177,13 @@ double Slope(const std::vector<double>& y) {
     return sum / squares;
 }
 
+// Disconnect, then Connect at once to a controller whose switches read as before.
+void Reconnect(FaultTest& t) {
+    t.Click();
+    ASSERT_TRUE(WaitUntil([&] { return t.Connected() == 0; }, 3000));
+    t.Connect();
+}
+
 // Another program leaves the port (COM11) with XON/XOFF both ways, through
 // the real SetCommState: under Wine its output then stops at an XOFF byte.
 void PortLeftWithXonXoff() {
@@ -467,6 +474,18 @@ const Row kRows[] = {
          t.SetSerial("SN-BACK");
          t.Connect("00001100");
      }},
+    // Connect again at once, as after a first connect whatever the connection
+    // before left: a reading still young, the rest of a line that ran away.
+    {"ReconnectedAtOnceStartsAfresh",
+     [](FaultTest& t) {
+         t.Connect(), Reconnect(t), t.sim_.Silent();
+         // Bytes without an end: the second poll from now follows a line that ran
+         // past the reply wait, and Disconnect then finds the worker between lines.
+         const int polls = t.sim_.Count("swin");
+         ASSERT_TRUE(t.DripUntil([&] { return t.sim_.Count("swin") >= polls + 2; }, 6000));
+         t.sim_.Answer(), Reconnect(t);
+     },
+     kFollows},
 
     // --- The port and the system refuse
     {"PortRefusedThenFreed",

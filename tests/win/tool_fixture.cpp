@@ -385,7 +385,8 @@ void ToolTest::Connect(const std::string& switches, std::string flags) {
     if (flags.empty())
         flags = switches;
     EXPECT_EQ(flags, Flags());
-    EXPECT_TRUE(PanelBecomes({true, flags, OnUi<int>([this] { return dlg_->m_invertZ; }) != 0}, 3000));
+    // Painted as the first answer was read, whatever an earlier connection left.
+    EXPECT_TRUE(PanelBecomes({true, flags, OnUi<int>([this] { return dlg_->m_invertZ; }) != 0}, 500));
 }
 
 void ToolTest::Polls(int n) {

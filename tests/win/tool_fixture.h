@@ -115,8 +115,8 @@ public:
     std::wstring SerialShown() const;
 
     // Presses Connect; expects the connection up and polled, the serial
-    // number and the panel showing the controller's switches (8 digits), or
-    // the flags given.
+    // number, and by the second poll the panel showing the controller's
+    // switches (8 digits), or the flags given.
     void Connect(const std::string& switches = "00000000", std::string flags = "");
     // Until n more polls have gone out.
     void Polls(int n);
