@@ -91,16 +91,6 @@ void Hangs(const std::string& what) {
     std::abort();
 }
 
-std::string Hex(const std::string& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    for (char c : bytes) {
-        hex.push_back(digits[static_cast<unsigned char>(c) >> 4]);
-        hex.push_back(digits[static_cast<unsigned char>(c) & 15]);
-    }
-    return hex;
-}
-
 BEGIN_MESSAGE_MAP(TestDialog, CKAVRODisplayLimitSwitchesDlg)
     ON_MESSAGE(WM_RUN_ON_UI, OnRunOnUi)
     ON_MESSAGE(WM_QUEUE_REACHED, OnQueueReached)
@@ -114,14 +104,10 @@ void TestDialog::RunOnUi(const std::function<void()>& fn) {
         Hangs("the window did not respond within 10 s");
 }
 
-LRESULT TestDialog::OnQueueReached(WPARAM, LPARAM lParam) {
-    *reinterpret_cast<std::atomic<bool>*>(lParam) = true;
-    return 0;
-}
+LRESULT TestDialog::OnQueueReached(WPARAM, LPARAM lParam) { return *reinterpret_cast<std::atomic<bool>*>(lParam) = true, 0; }
 
 LRESULT TestDialog::OnRunOnUi(WPARAM, LPARAM lParam) {
-    (*reinterpret_cast<const std::function<void()>*>(lParam))();
-    return 0;
+    return (*reinterpret_cast<const std::function<void()>*>(lParam))(), 0;
 }
 
 BOOL TestDialog::PreTranslateMessage(MSG* pMsg) {
@@ -289,8 +275,7 @@ void ToolTest::AfterQueued() {
 
 MessageBoxSeen ToolTest::WaitBox(int timeoutMs) {
     MessageBoxSeen seen;
-    WaitUntil([&] { return (seen.hWnd = FindDialog(0, uiThreadId_, nullptr, main_)) != nullptr; }, timeoutMs);
-    if (!seen.hWnd)
+    if (!WaitUntil([&] { return (seen.hWnd = FindDialog(0, uiThreadId_, nullptr, main_)) != nullptr; }, timeoutMs))
         return seen;
     seen.caption = WindowText(seen.hWnd);
     // The text is the box's static control that is not the icon.
@@ -342,9 +327,7 @@ long long ToolTest::CloseWindow() {
     return MsSince(start);
 }
 
-int ToolTest::Connected() {
-    return OnUi<int>([this] { return dlg_->m_connected; });
-}
+int ToolTest::Connected() { return OnUi<int>([this] { return dlg_->m_connected; }); }
 
 std::string ToolTest::Flags() {
     return OnUi<std::string>([this] {
@@ -405,7 +388,7 @@ void ToolTest::ExpectFollows(const std::string& line, std::string expected) {
     Polls(2);
     if (expected.empty())
         expected = line;
-    EXPECT_EQ(expected, Flags()) << "by the next poll but one, for line " << Hex(line);
+    EXPECT_EQ(expected, Flags()) << "by the next poll but one, for line " << kavro_sim::ToHex(line);
     if (HasFailure())
         return;
     EXPECT_TRUE(PanelBecomes({true, expected, OnUi<int>([this] { return dlg_->m_invertZ; }) != 0}, 2000));

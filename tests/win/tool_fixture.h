@@ -155,8 +155,6 @@ private:
 // that answers serial behind it.
 ::testing::AssertionResult PrepareBench(int port, const std::string& serial, PortDevices& devices, TestSim& sim);
 
-std::string Hex(const std::string& bytes);
-
 // Ends the test program at once, saying what hangs: now rather than at the
 // test runner's time-out.
 [[noreturn]] void Hangs(const std::string& what);
