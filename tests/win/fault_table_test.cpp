@@ -31,7 +31,7 @@ class FaultTest;
 struct End {
     enum Kind { Follows, Idle, Closed } kind;
     const ExpectedBox* box = nullptr;  // Idle: the box that says why
-    int minMs = 0, maxMs = 0;          // when the box comes, or how long the close takes, from the act's end
+    int minMs = 0, maxMs = 0;          // when the box comes (from actAt_, else the act's end), or how long the close takes
     const wchar_t* serial = L"";       // Idle: the serial number still shown
 };
 
@@ -60,30 +60,33 @@ public:
     // A line that never ends: one byte every 150 ms, never a carriage
     // return, until done() holds or timeoutMs have passed; whether it held.
     bool DripUntil(const std::function<bool()>& done, int timeoutMs, const char* byte = "0") {
-        for (const ULONGLONG start = ::GetTickCount64(); !done(); sim_.Send(byte), ::Sleep(150)) {  // the line's pace
+        for (const ULONGLONG start = ::GetTickCount64(); !done(); sim_.Send(byte), ::Sleep(150))  // the line's pace
             if (MsSince(start) >= timeoutMs)
                 return false;
-        }
         return true;
     }
     DWORD UiThreadId() const { return ::GetWindowThreadProcessId(main_, nullptr); }
 
     TestSim other_;  // another program on the port, or a second controller
     long long silentAtUs_ = 0;
+    // The act (a click, a fault) that a box answers, when the row awaits the
+    // box while the act's faults are in place: the box's bounds count from it.
+    ULONGLONG actAt_ = 0;
 };
+
+// Silence is told of about 2 s after the last answer or the click (a poll
+// pause at most, then the 2010 ms reply wait): a wait that doubles takes 4 s.
+constexpr int kSilenceToldMs = 3000;
+// A read a driver never completes is cancelled every 500 ms while the worker
+// is awaited: a beat that doubles ends it after 1 s.
+constexpr int kCancelledWithinMs = 900;
 
 int Setting(const char* name, int fallback) {
     const char* text = std::getenv(name);
     return text && std::atoi(text) > 0 ? std::atoi(text) : fallback;
 }
 
-std::string Long(size_t length, const char* head) {
-    std::string line(head);
-    while (line.size() < length)
-        line += "11110000";
-    line.resize(length);
-    return line;
-}
+std::string Long(size_t length, const char* head) { return (head + std::string(length, '1')).substr(0, length); }
 
 // Windows ends the session: asks, then tells; how long the telling took.
 long long LogOff(FaultTest& t) {
@@ -101,14 +104,10 @@ void ConnectThenSilent(FaultTest& t) {
     t.silentAtUs_ = t.sim_.Now();
 }
 
-int WINAPI FailingConversion(UINT, DWORD, LPCCH, int, LPWSTR, int) {
-    ::SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-}
+int WINAPI FailingConversion(UINT, DWORD, LPCCH, int, LPWSTR, int) { return ::SetLastError(ERROR_INVALID_PARAMETER), 0; }
 
 uintptr_t __cdecl FailingThreadStart(void*, unsigned, unsigned(__stdcall*)(void*), void*, unsigned, unsigned*) {
-    errno = EAGAIN;
-    return 0;
+    return errno = EAGAIN, 0;
 }
 
 BOOL WINAPI PurgeOutOfMemory(HANDLE, DWORD) { throw std::bad_alloc(); }
@@ -116,10 +115,7 @@ BOOL WINAPI PurgeOutOfMemory(HANDLE, DWORD) { throw std::bad_alloc(); }
 // A driver that takes cancels and does nothing with them.
 BOOL WINAPI IgnoredCancel(HANDLE, LPOVERLAPPED) { return TRUE; }
 
-DWORD WINAPI FailingWait(DWORD, const HANDLE*, BOOL, DWORD, DWORD) {
-    ::SetLastError(ERROR_INVALID_HANDLE);
-    return WAIT_FAILED;
-}
+DWORD WINAPI FailingWait(DWORD, const HANDLE*, BOOL, DWORD, DWORD) { return ::SetLastError(ERROR_INVALID_HANDLE), WAIT_FAILED; }
 
 // The tick count standing still on one thread, as it may while a process
 // makes no call that moves it on.
@@ -127,9 +123,7 @@ const ImportPatch* g_tickCount = nullptr;
 DWORD g_frozenThread = 0;
 ULONGLONG WINAPI FrozenTickCount() {
     static const ULONGLONG frozen = g_tickCount->Original<decltype(&::GetTickCount64)>()();
-    if (::GetCurrentThreadId() == g_frozenThread)
-        return frozen;
-    return g_tickCount->Original<decltype(&::GetTickCount64)>()();
+    return ::GetCurrentThreadId() == g_frozenThread ? frozen : g_tickCount->Original<decltype(&::GetTickCount64)>()();
 }
 
 // A driver that loses the byte asked for and never completes the read, as
@@ -173,20 +167,44 @@ void ConnectThenReadsHang(FaultTest& t) {
     ::CloseHandle(g_readHangs);
 }
 
+// Growth per step, as a least-squares slope: a steady leak shows, a one-time cache hardly.
+double Slope(const std::vector<double>& y) {
+    double sum = 0, squares = 0, mid = (y.size() - 1) / 2.0;
+    for (size_t i = 0; i < y.size(); ++i)
+        sum += (i - mid) * y[i], squares += (i - mid) * (i - mid);
+    return sum / squares;
+}
+
+// Disconnect, then Connect at once to a controller whose switches read as before.
+void Reconnect(FaultTest& t) {
+    t.Click();
+    ASSERT_TRUE(WaitUntil([&] { return t.Connected() == 0; }, 3000));
+    t.Connect();
+}
+
+// Another program leaves the port (COM11) with XON/XOFF both ways, through
+// the real SetCommState: under Wine its output then stops at an XOFF byte.
+void PortLeftWithXonXoff() {
+    const HANDLE port = ::CreateFileW(L"\\\\.\\COM11", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    DCB dcb = {};
+    dcb.DCBlength = sizeof(DCB);
+    ASSERT_TRUE(port != INVALID_HANDLE_VALUE && ::GetCommState(port, &dcb));
+    dcb.fOutX = dcb.fInX = TRUE;
+    EXPECT_TRUE(::SetCommState(port, &dcb) && ::CloseHandle(port));
+}
+
 const Row kRows[] = {
     // --- Answers the rules read, at the poll's own pace
     {"PollsAboutEveryHundredMilliseconds",
      [](FaultTest& t) {
          t.Connect("10000000");
          t.Polls(13);
-         std::vector<long long> times = t.sim_.PollTimes();
-         std::vector<double> gaps;
+         std::vector<long long> times = t.sim_.PollTimes(), gaps;
          for (size_t i = times.size() - 12; i < times.size(); ++i)
-             gaps.push_back((times[i] - times[i - 1]) / 1000.0);
+             gaps.push_back(times[i] - times[i - 1]);
          std::sort(gaps.begin(), gaps.end());
          // A cycle is its exchange (a few ms here) and the 100 ms pause.
-         EXPECT_GE(gaps[6], 95.0);
-         EXPECT_LE(gaps[6], 150.0);
+         EXPECT_TRUE(gaps[6] >= 95000 && gaps[6] <= 150000) << "median gap " << gaps[6] << " us";
      },
      kFollows},
     {"OverLongAnswersAreReadOncePerPoll",
@@ -199,21 +217,13 @@ const Row kRows[] = {
                  t.ExpectFollows(Long(length, head), head);
      },
      kFollows},
+    // Well within the 2 s wait, on a loaded machine too.
     {"LateAnswersWithinTheWaitAreAccepted",
-     [](FaultTest& t) {
-         t.Connect();
-         ASSERT_TRUE(t.sim_.SetDelay(1500));
-         t.ExpectFollows("10000000");
-         ASSERT_TRUE(t.sim_.SetDelay(1990));
-         t.ExpectFollows("01000000");
-         ASSERT_TRUE(t.sim_.SetDelay(0));
-     },
-     kFollows},
+     [](FaultTest& t) { t.Connect(), t.sim_.SetDelay(1800), t.ExpectFollows("01000000"), t.sim_.SetDelay(0); }, kFollows},
     {"LineNoiseOfHighBytesShowsNothing",
      [](FaultTest& t) {
          // A port at the wrong speed: nine bytes, none of them a '1'.
-         ASSERT_TRUE(t.sim_.SetSwitches("\xf0\x80\xfe\x8c\xf8\x80\x80\xfe\xe0"));
-         t.Click();
+         t.sim_.SetSwitches("\xf0\x80\xfe\x8c\xf8\x80\x80\xfe\xe0"), t.Click();
          ASSERT_TRUE(WaitUntil([&] { return t.Connected() == 1; }, 8000));
          for (int i = 0; i < 6; ++i) {  // 3 s of answers no rule can read
              t.Polls(5);
@@ -238,8 +248,7 @@ const Row kRows[] = {
      kFollows},
     {"FirstAnswerLateShowsNothingMeanwhile",
      [](FaultTest& t) {
-         ASSERT_TRUE(t.sim_.SetDelay(1500));
-         t.Click();
+         t.sim_.SetDelay(1500), t.Click();
          ASSERT_TRUE(WaitUntil([&] { return t.Connected() == 1; }, 8000));
          const ULONGLONG start = ::GetTickCount64();
          EXPECT_TRUE(t.PanelBecomes({false, ""}, 0)) << "no all-clear before the first answer";
@@ -260,21 +269,26 @@ const Row kRows[] = {
          EXPECT_TRUE(t.PanelBecomes({true, "11110100", false}, 2000));
      },
      kFollows},
-    // Also the endurance run's (tests/long/endurance.sh): 5 cycles here.
+    // The XOFF is a byte like any other.
+    {"PortLeftWithXonXoffThenAnXoffInAnAnswer",
+     [](FaultTest& t) { PortLeftWithXonXoff(), t.Connect(), t.ExpectFollows("1010\x13" "0101", "10100101"); }, kFollows},
+    // Also the endurance run's (tests/long/endurance.sh): 16 cycles here after
+    // one that loads what the program keeps for good, each sampled (GDI
+    // objects on the window's thread, which then paints nothing).
     {"DisconnectAndConnectPressedQuicklyInTurn",
      [](FaultTest& t) {
-         const int cycles = Setting("KAVRO_ENDURANCE_CYCLES", 5);
+         const int cycles = Setting("KAVRO_ENDURANCE_CYCLES", 16);
+         std::vector<double> gdiRoom, memoryKb;
          t.Connect("10100000");
-         t.Click(), t.Click();  // once first, to load what the program keeps for good
-         ASSERT_TRUE(WaitUntil([&] { return t.sim_.Count("readsn") == 2 && t.Connected() == 1; }, 8000));
-         const long long memory = PrivateMemoryBytes();
-         for (int i = 0; i < 2 * cycles; ++i)  // each is handled to its end before the next
-             t.Click();
-         ASSERT_TRUE(WaitUntil([&] { return t.sim_.Count("readsn") == cycles + 2; }, 4000 * cycles));
-         ASSERT_TRUE(WaitUntil([&] { return t.Connected() == 1; }, 8000));
-         t.Polls(2);  // the repaints each click asked for are done
-         // Growth that is not yet a leak: a few dozen KB were seen over 500 cycles.
-         EXPECT_LE(PrivateMemoryBytes(), memory + 1024 * 1024) << "private memory grew";
+         for (int i = 0; i <= cycles && !t.HasFailure(); ++i) {
+             t.Click(), t.Click();  // the first is handled to its end before the second
+             ASSERT_TRUE(WaitUntil([&] { return t.sim_.Count("readsn") == i + 2 && t.Connected() == 1; }, 8000));
+             t.Polls(1);
+             if (i > 0)
+                 gdiRoom.push_back(t.OnUi<int>(GdiObjectRoom)), memoryKb.push_back(PrivateMemoryBytes() / 1024.0);
+         }
+         EXPECT_LE(-Slope(gdiRoom), 4.0) << "GDI objects held per cycle";
+         EXPECT_LE(Slope(memoryKb), 64.0) << "KB of private memory per cycle";
      },
      kFollows, [](FaultTest& t) { t.Click(), t.ExpectIdle(), t.ExpectNothingLeaked(); }},
     {"RepaintsGiveBackEveryGdiObject",
@@ -311,14 +325,14 @@ const Row kRows[] = {
      {End::Idle}},
 
     // --- The controller falls silent, or is gone
-    {"SilentAtTheHandshake", [](FaultTest& t) { t.sim_.Silent(), t.Click(); }, IdleWith(kNoResponseBox, 1900, 8000),
+    {"SilentAtTheHandshake", [](FaultTest& t) { t.sim_.Silent(), t.Click(); }, IdleWith(kNoResponseBox, 1900, kSilenceToldMs),
      [](FaultTest& t) {
          EXPECT_TRUE(t.sim_.Count("readsn") == 1 && t.sim_.Count("swin") == 0) << "one request, and no poll";
          EXPECT_EQ(0, t.dlg_->m_panelRefreshes) << "nothing to repaint";
      }},
     {"SerialNumberLaterThanTheWait", [](FaultTest& t) { t.sim_.SetDelay(2200), t.Click(); },
-     IdleWith(kNoResponseBox, 1900, 8000)},
-    {"SilentMidSession", ConnectThenSilent, IdleWith(kConnectionLostBox, 1800, 8000),
+     IdleWith(kNoResponseBox, 1900, kSilenceToldMs)},
+    {"SilentMidSession", ConnectThenSilent, IdleWith(kConnectionLostBox, 1800, kSilenceToldMs),
      [](FaultTest& t) {
          EXPECT_EQ(1, t.dlg_->m_connectionLosts);
          const std::vector<long long> polls = t.sim_.PollTimes();
@@ -368,14 +382,10 @@ const Row kRows[] = {
      [](FaultTest& t) {
          std::mt19937 random(20261207);
          std::string noise(64 * 1024, '\0'), bursts;
-         for (char& c : noise)
-             c = static_cast<char>(random() & 0xFF);
+         std::generate(noise.begin(), noise.end(), [&] { return static_cast<char>(random() & 0xFF); });
          while (bursts.size() < 2 * 1024)
              bursts += "10100101\r";
-         const struct {
-             const char* line;
-             std::function<void()> start;
-         } lines[] = {
+         const struct { const char* line; std::function<void()> start; } lines[] = {
              {"silent", [&] { t.sim_.Silent(), t.Polls(1); }},
              {"noise", [&] { t.sim_.Send(noise); }},
              {"bursts", [&] { t.sim_.Send(bursts); }},
@@ -390,8 +400,9 @@ const Row kRows[] = {
              line.start();
              t.Click();
              const ULONGLONG asked = ::GetTickCount64();
-             ASSERT_TRUE(t.DripUntil([&] { return t.Connected() == 0; }, 12000)) << line.line;
+             ASSERT_TRUE(WaitUntil([&] { return t.Connected() == 0; }, 5000)) << line.line;  // sending nothing meanwhile
              EXPECT_LE(MsSince(asked), 1000) << line.line;
+             t.AfterQueued();  // what the worker posted before it ended has been handled
              EXPECT_EQ(0, t.dlg_->m_connectionLosts) << "a loss reported for a worker told to stop: " << line.line;
              // What the controller still had to send goes with the old connection.
              ASSERT_TRUE(t.sim_.WaitOpened(false, 3000));
@@ -403,9 +414,9 @@ const Row kRows[] = {
          t.Connect("10000000");
          const ImportPatch throwing("KERNEL32.dll", "PurgeComm", reinterpret_cast<void*>(&PurgeOutOfMemory));
          ASSERT_TRUE(throwing.Active());
-         t.WaitBox(8000);
+         t.actAt_ = ::GetTickCount64(), t.WaitBox(8000);  // the next poll throws
      },
-     IdleWith(kConnectionLostBox, 0, 2000)},
+     IdleWith(kConnectionLostBox, 0, 1500)},
     {"DriverThatNeverCompletesAReadOnAClockThatStandsStill",
      [](FaultTest& t) {
          ConnectThenReadsHang(t);
@@ -413,17 +424,16 @@ const Row kRows[] = {
          ASSERT_TRUE(frozen.Active());
          g_tickCount = &frozen;
          g_frozenThread = t.UiThreadId();
-         const ULONGLONG start = ::GetTickCount64();
+         const ULONGLONG clicked = ::GetTickCount64();
          t.Click();
          // The worker told to stop, and the window answering while it is awaited.
          EXPECT_TRUE(WaitUntil([&] { return t.OnUi<int>([&] { return t.dlg_->m_stopPolling.load(); }) == 1; }, 2000));
          const ULONGLONG asked = ::GetTickCount64();
          EXPECT_EQ(1, t.Connected());
          EXPECT_LT(MsSince(asked), 500) << "the window answers while the worker is awaited";
-         EXPECT_TRUE(WaitUntil([&] { return t.Connected() == 0; }, 4000 - static_cast<int>(MsSince(start))))
-             << "the read not cancelled within 4 s";
-         g_frozenThread = 0;
-         ASSERT_TRUE(WaitUntil([&] { return t.Connected() == 0; }, 10000));
+         WaitUntil([&] { return t.Connected() == 0; }, 5000);
+         EXPECT_LE(MsSince(clicked), kCancelledWithinMs) << "the read not cancelled in time";
+         g_frozenThread = 0;  // the end awaits it on a clock that runs
      },
      {End::Idle}},
     {"WaitForTheWorkerThatFails",
@@ -439,8 +449,10 @@ const Row kRows[] = {
          {
              const ImportPatch failing("USER32.dll", "MsgWaitForMultipleObjects", reinterpret_cast<void*>(&FailingWait));
              ASSERT_TRUE(failing.Active());
+             const ULONGLONG clicked = ::GetTickCount64();
              t.Click();
-             EXPECT_TRUE(WaitUntil([&] { return t.Connected() == 0; }, 4000)) << "not ended within 4 s";
+             EXPECT_TRUE(WaitUntil([&] { return t.Connected() == 0; }, 10000) && MsSince(clicked) <= kCancelledWithinMs)
+                 << "the read cancelled after " << MsSince(clicked) << " ms";
              EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(worker, 0)) << "the worker's thread object deleted while it ran";
          }
          ::CloseHandle(worker);
@@ -498,12 +510,24 @@ const Row kRows[] = {
      // No box: nobody is there to read it.
      {End::Idle}},
     {"CablePulledThenPluggedBackAndConnectedAgain", [](FaultTest& t) { t.Connect("00110000"), t.sim_.Hangup(); },
-     IdleWith(kConnectionLostBox, 0, 8000),
+     IdleWith(kConnectionLostBox, 0, kSilenceToldMs),
      [](FaultTest& t) {
          t.Replug();
          t.SetSerial("SN-BACK");
          t.Connect("00001100");
      }},
+    // Connect again at once, as after a first connect whatever the connection
+    // before left: a reading still young, the rest of a line that ran away.
+    {"ReconnectedAtOnceStartsAfresh",
+     [](FaultTest& t) {
+         t.Connect(), Reconnect(t), t.sim_.Silent();
+         // Bytes without an end: the second poll from now follows a line that ran
+         // past the reply wait, and Disconnect then finds the worker between lines.
+         const int polls = t.sim_.Count("swin");
+         ASSERT_TRUE(t.DripUntil([&] { return t.sim_.Count("swin") >= polls + 2; }, 6000));
+         t.sim_.Answer(), Reconnect(t);
+     },
+     kFollows},
 
     // --- The port and the system refuse
     {"PortRefusedThenFreed",
@@ -511,11 +535,10 @@ const Row kRows[] = {
          // Another program holds the port: Wine does not refuse a second
          // open, so the port is made unopenable instead.
          ASSERT_TRUE(t.other_.Connect() && t.other_.Block(ToolTest::kPort)) << t.other_.LastReply();
-         t.Click();
-         t.WaitBox(5000);
+         t.actAt_ = ::GetTickCount64(), t.Click(), t.WaitBox(10000);
          t.other_.Close();  // the port is free again once the user reads why
      },
-     IdleWith(kUnableToOpenBox, 0, 5000),
+     IdleWith(kUnableToOpenBox, 0, 1500),
      [](FaultTest& t) {
          t.Replug();
          t.Connect("01000000");
@@ -540,10 +563,9 @@ const Row kRows[] = {
      [](FaultTest& t) {
          const ImportPatch failing("KERNEL32.dll", "MultiByteToWideChar", reinterpret_cast<void*>(&FailingConversion));
          ASSERT_TRUE(failing.Active());
-         t.Click();
-         t.WaitBox(10000);
+         t.actAt_ = ::GetTickCount64(), t.Click(), t.WaitBox(10000);
      },
-     IdleWith(kSystemFailureBox, 0, 2000),
+     IdleWith(kSystemFailureBox, 0, 1500),
      [](FaultTest& t) {
          // The next Connect talks to the port chosen then, not to the old one.
          ASSERT_TRUE(t.other_.Connect() && t.other_.Attach(16) && t.other_.SetSerial("SN-OTHER") &&
@@ -561,18 +583,17 @@ const Row kRows[] = {
      [](FaultTest& t) {
          const ImportPatch noThreads("msvcrt.dll", "_beginthreadex", reinterpret_cast<void*>(&FailingThreadStart));
          ASSERT_TRUE(noThreads.Active());
-         t.Click();
-         t.WaitBox(10000);
+         t.actAt_ = ::GetTickCount64(), t.Click(), t.WaitBox(10000);
      },
      // The port is given back before the box, which the user may leave up.
-     {End::Idle, &kThreadBox, 0, 2000}},
+     {End::Idle, &kThreadBox, 0, 1500}},
 
     // --- The window closed at awkward moments
     {"WindowClosedWhileConnected", [](FaultTest& t) { t.Connect("11000000"); }, {End::Closed, nullptr, 0, 5000}},
     {"WindowClosedWhileAMessageBoxIsUp",
      [](FaultTest& t) {
          ConnectThenSilent(t);
-         const MessageBoxSeen box = t.ExpectBox(kConnectionLostBox, 0, 8000);
+         const MessageBoxSeen box = t.ExpectBox(kConnectionLostBox, 1800, kSilenceToldMs);
          // From the taskbar: the window waits for its box, which stays
          // for the user to read.
          ::PostMessageW(t.main_, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -598,7 +619,7 @@ TEST_P(FaultTest, EndsWhereItShould) {
         break;
     case End::Idle:
         if (end.box) {
-            const MessageBoxSeen box = ExpectBox(*end.box, end.minMs, end.maxMs);
+            const MessageBoxSeen box = ExpectBox(*end.box, end.minMs, end.maxMs, actAt_);
             if (!box.hWnd)
                 return;  // the rest would only wait for what did not come
             // Whatever the connection held is released before the user is told.

@@ -67,17 +67,6 @@ FARPROC WINAPI CountingProcAddress(HMODULE module, LPCSTR name) {
     return proc;
 }
 
-// How many more GDI objects this process could create now: brushes are made
-// until one fails, then deleted again. A fall by n means n more are held.
-int GdiObjectRoom() {
-    std::vector<HBRUSH> brushes;
-    for (HBRUSH brush; brushes.size() < (1u << 18) && (brush = ::CreateSolidBrush(RGB(1, 2, 3)));)
-        brushes.push_back(brush);
-    for (const HBRUSH brush : brushes)
-        ::DeleteObject(brush);
-    return static_cast<int>(brushes.size());
-}
-
 std::wstring ProgramName() {
     wchar_t path[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -106,21 +95,21 @@ void ClickAt(POINT at) {
 
 }  // namespace
 
+int GdiObjectRoom() {
+    // Brushes made until one fails, then deleted again.
+    std::vector<HBRUSH> brushes;
+    for (HBRUSH brush; brushes.size() < (1u << 18) && (brush = ::CreateSolidBrush(RGB(1, 2, 3)));)
+        brushes.push_back(brush);
+    for (const HBRUSH brush : brushes)
+        ::DeleteObject(brush);
+    return static_cast<int>(brushes.size());
+}
+
 void Hangs(const std::string& what) {
     std::fprintf(stderr, "FAILED: %s: the tool hangs\n", what.c_str());
     std::fflush(stderr);
     ::TerminateProcess(::GetCurrentProcess(), 3);
     std::abort();
-}
-
-std::string Hex(const std::string& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    for (char c : bytes) {
-        hex.push_back(digits[static_cast<unsigned char>(c) >> 4]);
-        hex.push_back(digits[static_cast<unsigned char>(c) & 15]);
-    }
-    return hex;
 }
 
 BEGIN_MESSAGE_MAP(TestDialog, CKAVRODisplayLimitSwitchesDlg)
@@ -136,14 +125,10 @@ void TestDialog::RunOnUi(const std::function<void()>& fn) {
         Hangs("the window did not respond within 10 s");
 }
 
-LRESULT TestDialog::OnQueueReached(WPARAM, LPARAM lParam) {
-    *reinterpret_cast<std::atomic<bool>*>(lParam) = true;
-    return 0;
-}
+LRESULT TestDialog::OnQueueReached(WPARAM, LPARAM lParam) { return *reinterpret_cast<std::atomic<bool>*>(lParam) = true, 0; }
 
 LRESULT TestDialog::OnRunOnUi(WPARAM, LPARAM lParam) {
-    (*reinterpret_cast<const std::function<void()>*>(lParam))();
-    return 0;
+    return (*reinterpret_cast<const std::function<void()>*>(lParam))(), 0;
 }
 
 BOOL TestDialog::PreTranslateMessage(MSG* pMsg) {
@@ -311,8 +296,7 @@ void ToolTest::AfterQueued() {
 
 MessageBoxSeen ToolTest::WaitBox(int timeoutMs) {
     MessageBoxSeen seen;
-    WaitUntil([&] { return (seen.hWnd = FindDialog(0, uiThreadId_, nullptr, main_)) != nullptr; }, timeoutMs);
-    if (!seen.hWnd)
+    if (!WaitUntil([&] { return (seen.hWnd = FindDialog(0, uiThreadId_, nullptr, main_)) != nullptr; }, timeoutMs))
         return seen;
     seen.caption = WindowText(seen.hWnd);
     // The text is the box's static control that is not the icon.
@@ -364,9 +348,7 @@ long long ToolTest::CloseWindow() {
     return MsSince(start);
 }
 
-int ToolTest::Connected() {
-    return OnUi<int>([this] { return dlg_->m_connected; });
-}
+int ToolTest::Connected() { return OnUi<int>([this] { return dlg_->m_connected; }); }
 
 std::string ToolTest::Flags() {
     return OnUi<std::string>([this] {
@@ -407,7 +389,8 @@ void ToolTest::Connect(const std::string& switches, std::string flags) {
     if (flags.empty())
         flags = switches;
     EXPECT_EQ(flags, Flags());
-    EXPECT_TRUE(PanelBecomes({true, flags, OnUi<int>([this] { return dlg_->m_invertZ; }) != 0}, 3000));
+    // Painted as the first answer was read, whatever an earlier connection left.
+    EXPECT_TRUE(PanelBecomes({true, flags, OnUi<int>([this] { return dlg_->m_invertZ; }) != 0}, 500));
 }
 
 void ToolTest::Polls(int n) {
@@ -426,7 +409,7 @@ void ToolTest::ExpectFollows(const std::string& line, std::string expected) {
     Polls(2);
     if (expected.empty())
         expected = line;
-    EXPECT_EQ(expected, Flags()) << "by the next poll but one, for line " << Hex(line);
+    EXPECT_EQ(expected, Flags()) << "by the next poll but one, for line " << kavro_sim::ToHex(line);
     if (HasFailure())
         return;
     EXPECT_TRUE(PanelBecomes({true, expected, OnUi<int>([this] { return dlg_->m_invertZ; }) != 0}, 2000));
@@ -434,8 +417,8 @@ void ToolTest::ExpectFollows(const std::string& line, std::string expected) {
     EXPECT_EQ(0, dlg_->m_connectionLosts);
 }
 
-MessageBoxSeen ToolTest::ExpectBox(const ExpectedBox& expected, int minMs, int maxMs) {
-    const ULONGLONG start = ::GetTickCount64();
+MessageBoxSeen ToolTest::ExpectBox(const ExpectedBox& expected, int minMs, int maxMs, ULONGLONG since) {
+    const ULONGLONG start = since ? since : ::GetTickCount64();
     const MessageBoxSeen box = WaitBox(maxMs + 2000);
     const long long ms = MsSince(start);
     EXPECT_NE(nullptr, box.hWnd) << "no box saying \"" << Narrow(expected.text) << "\"";

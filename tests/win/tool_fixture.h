@@ -115,8 +115,8 @@ public:
     std::wstring SerialShown() const;
 
     // Presses Connect; expects the connection up and polled, the serial
-    // number and the panel showing the controller's switches (8 digits), or
-    // the flags given.
+    // number, and by the second poll the panel showing the controller's
+    // switches (8 digits), or the flags given.
     void Connect(const std::string& switches = "00000000", std::string flags = "");
     // Until n more polls have gone out.
     void Polls(int n);
@@ -124,9 +124,9 @@ public:
     // (the line itself when not given) by the next poll but one, the panel
     // shows them, and one repaint was asked for exactly when a flag changed.
     void ExpectFollows(const std::string& line, std::string flags = "");
-    // The box comes between minMs and maxMs from now, says what it should,
-    // captioned with the program's name; it is left up.
-    MessageBoxSeen ExpectBox(const ExpectedBox& box, int minMs, int maxMs);
+    // The box comes minMs to maxMs after the tick count `since` (0: now), says
+    // what it should, captioned with the program's name; it is left up.
+    MessageBoxSeen ExpectBox(const ExpectedBox& box, int minMs, int maxMs, ULONGLONG since = 0);
     // Idle: "Connect", the serial number as given, flags clear, no worker,
     // port closed, timer given back, panel grey.
     void ExpectIdle(const std::wstring& serial = L"");
@@ -155,11 +155,12 @@ private:
 // that answers serial behind it.
 ::testing::AssertionResult PrepareBench(int port, const std::string& serial, PortDevices& devices, TestSim& sim);
 
-std::string Hex(const std::string& bytes);
-
 // Ends the test program at once, saying what hangs: now rather than at the
 // test runner's time-out.
 [[noreturn]] void Hangs(const std::string& what);
+
+// GDI objects this process could still create: a fall by n means n more held.
+int GdiObjectRoom();
 
 // Milliseconds since the tick count `start`.
 inline long long MsSince(ULONGLONG start) { return static_cast<long long>(::GetTickCount64() - start); }
