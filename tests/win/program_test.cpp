@@ -7,7 +7,9 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -19,6 +21,7 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 constexpr int kPort = 18;
 const wchar_t kMainCaption[] = L"KAVRO Limit Switches";
 const wchar_t kAboutCaption[] = L"Informationen zu KAVRO_Display_Limit_Switches";
@@ -43,45 +46,32 @@ RECT ClientRectOf(HWND parent, HWND child) {
 }
 
 // DLLs Windows loads from its system folder whatever lies beside the program.
-const wchar_t* const kKnownDlls[] = {L"advapi32", L"clbcatq",  L"combase", L"comdlg32", L"coml2",  L"difxapi",
-                                     L"gdi32",    L"gdiplus",  L"imagehlp", L"imm32",   L"kernel32", L"msctf",
-                                     L"msvcrt",   L"normaliz", L"nsi",     L"ole32",    L"oleaut32", L"psapi",
-                                     L"rpcrt4",   L"sechost",  L"setupapi", L"shcore",  L"shell32", L"shlwapi",
-                                     L"user32",   L"wldap32",  L"ws2_32"};
+const std::set<std::string> kKnownDlls = {"advapi32", "clbcatq", "combase", "comdlg32", "coml2", "difxapi", "gdi32",
+                                          "gdiplus", "imagehlp", "imm32", "kernel32", "msctf", "msvcrt", "normaliz",
+                                          "nsi", "ole32", "oleaut32", "psapi", "rpcrt4", "sechost", "setupapi",
+                                          "shcore", "shell32", "shlwapi", "user32", "wldap32", "ws2_32"};
 
 // The DLLs a planted copy of which could be loaded into the program: every
-// name "x.dll" its file holds (its imports, and the names it loads, in
-// ASCII or UTF-16) that is not a KnownDLL, and winmm and oleacc (the second
-// is what answers a screen reader).
-std::vector<std::wstring> PlantNames(const std::wstring& exe) {
-    std::set<std::wstring> names = {L"winmm", L"oleacc"};
-    const HANDLE file = ::CreateFileW(exe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    std::string bytes(::GetFileSize(file, nullptr), '\0');
-    DWORD got = 0;
-    ::ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr);
-    ::CloseHandle(file);
-    // The bytes as they are, and the UTF-16 text at each alignment.
-    std::string views[3] = {bytes};
-    for (size_t i = 0; i + 1 < bytes.size(); ++i)
-        views[1 + i % 2].push_back(bytes[i + 1] == 0 ? bytes[i] : '\0');
-    const auto inName = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-'; };
-    for (const std::string& text : views) {
-        for (size_t dot = text.find('.'); dot != std::string::npos; dot = text.find('.', dot + 1)) {
-            if (_strnicmp(text.c_str() + dot, ".dll", 4) != 0 || (dot + 4 < text.size() && inName(text[dot + 4])))
-                continue;
-            size_t start = dot;
-            while (start > 0 && inName(text[start - 1]))
-                --start;
-            std::wstring name;
-            for (size_t i = start; i < dot; ++i)
-                name.push_back(static_cast<wchar_t>(std::tolower(static_cast<unsigned char>(text[i]))));
-            if (!name.empty())
+// "x.dll" its file names (its imports, and the names it loads, in ASCII or
+// UTF-16) that is not a KnownDLL, and winmm and oleacc (the second is what
+// answers a screen reader).
+std::set<std::string> PlantNames(const std::wstring& exe) {
+    std::set<std::string> names = {"winmm", "oleacc"};
+    std::ifstream file(std::string(exe.begin(), exe.end()), std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(file), {}};
+    std::string utf16;  // each character of UTF-16 text as one byte
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+        utf16 += bytes[i + 1] == 0 ? bytes[i] : '\0';
+    const std::regex dll("([a-z0-9_-]+)\\.dll(?![a-z0-9_])", std::regex::icase);
+    for (const std::string& text : {bytes, utf16}) {
+        for (std::sregex_iterator m(text.begin(), text.end(), dll), end; m != end; ++m) {
+            std::string name = (*m)[1];
+            std::transform(name.begin(), name.end(), name.begin(), ::tolower);
+            if (!kKnownDlls.count(name))
                 names.insert(name);
         }
     }
-    for (const wchar_t* known : kKnownDlls)
-        names.erase(known);
-    return {names.begin(), names.end()};
+    return names;
 }
 
 // The system's display scale, read by a program as it starts. Every other
@@ -121,9 +111,8 @@ protected:
             ::DeleteFileW(copy_.c_str());
         if (!plantedIn_.empty()) {
             ::RegDeleteTreeW(HKEY_CURRENT_USER, kOverrides);
-            for (const std::wstring& file : FilesIn(plantedIn_, L"*"))
-                ::DeleteFileW((plantedIn_ + file).c_str());
-            ::RemoveDirectoryW(plantedIn_.c_str());
+            std::error_code ignored;
+            fs::remove_all(plantedIn_, ignored);
         }
         ::CoUninitialize();
     }
@@ -144,34 +133,20 @@ protected:
     static constexpr const wchar_t* kOverrides =
         L"Software\\Wine\\AppDefaults\\KAVRO_Display_Limit_Switches.exe\\DllOverrides";
 
-    static std::vector<std::wstring> FilesIn(const std::wstring& dir, const wchar_t* pattern) {
-        std::vector<std::wstring> files;
-        WIN32_FIND_DATAW found;
-        const HANDLE find = ::FindFirstFileW((dir + pattern).c_str(), &found);
-        for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = ::FindNextFileW(find, &found))
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                files.push_back(found.cFileName);
-        if (find != INVALID_HANDLE_VALUE)
-            ::FindClose(find);
-        return files;
-    }
-
     // The program in a folder of its own beside the planted DLLs: test
     // programs there would load them too.
     std::wstring Plant(const std::wstring& exe) {
-        wchar_t temp[MAX_PATH] = {};
-        ::GetTempPathW(MAX_PATH, temp);
-        plantedIn_ = std::wstring(temp) + L"kavro-planted-" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
-        ::CreateDirectoryW(plantedIn_.c_str(), nullptr);
-        const std::wstring planted = exe.substr(0, exe.find_last_of(L'\\')) + L"\\..\\tests\\win\\planted.dll";
-        for (const std::wstring& name : PlantNames(exe)) {
-            EXPECT_TRUE(::CopyFileW(planted.c_str(), (plantedIn_ + name + L".dll").c_str(), FALSE)) << ::GetLastError();
-            EXPECT_EQ(0, ::RegSetKeyValueW(HKEY_CURRENT_USER, kOverrides, name.c_str(), REG_SZ, L"native,builtin",
+        plantedIn_ = fs::temp_directory_path() / ("kavro-planted-" + std::to_string(::GetCurrentProcessId()));
+        fs::create_directories(plantedIn_);
+        const fs::path planted = fs::path(exe).parent_path() / ".." / "tests" / "win" / "planted.dll";
+        for (const std::string& name : PlantNames(exe)) {
+            fs::copy_file(planted, plantedIn_ / (name + ".dll"));
+            const std::wstring value = std::wstring(name.begin(), name.end());
+            EXPECT_EQ(0, ::RegSetKeyValueW(HKEY_CURRENT_USER, kOverrides, value.c_str(), REG_SZ, L"native,builtin",
                                            sizeof(L"native,builtin")));
         }
-        const std::wstring copy = plantedIn_ + L"KAVRO_Display_Limit_Switches.exe";
-        EXPECT_TRUE(::CopyFileW(exe.c_str(), copy.c_str(), FALSE)) << ::GetLastError();
-        return copy;
+        fs::copy_file(exe, plantedIn_ / "KAVRO_Display_Limit_Switches.exe");
+        return (plantedIn_ / "KAVRO_Display_Limit_Switches.exe").wstring();
     }
 
     void Start(const ProgramRow& row) {
@@ -219,7 +194,7 @@ protected:
     PROCESS_INFORMATION process_ = {};
     HWND main_ = nullptr;
     std::wstring copy_;
-    std::wstring plantedIn_;  // the folder of the planted DLLs, with its separator
+    fs::path plantedIn_;  // the folder of the planted DLLs
 };
 
 // Every control inside the window and off the panel; the check box placed
@@ -414,8 +389,8 @@ TEST_P(ProgramTest, RunsAtItsScaleAndEndsWhileConnected) {
     }
     ExpectExit();
     if (row.planted) {
-        for (const std::wstring& mark : FilesIn(plantedIn_, L"*.loaded"))
-            ADD_FAILURE() << std::string(mark.begin(), mark.end()) << ": a DLL beside the program was loaded";
+        for (const fs::directory_entry& file : fs::directory_iterator(plantedIn_))
+            EXPECT_NE(".loaded", file.path().extension()) << file.path().filename() << ": a DLL beside it was loaded";
     }
 }
 

@@ -15,25 +15,16 @@ struct ReadElement {
     RECT at = {};  // on the screen
 };
 
-// The read of one element (child 0: the object itself) of an object.
+// One element of an object (CHILDID_SELF: the object itself).
 ReadElement ReadOf(IAccessible* object, LONG child);
-
-// hWnd's client object and, when asked for, its elements as
-// AccessibleChildren lists them; error says what failed, empty when all
-// could be read.
-struct ReadWindow {
-    explicit ReadWindow(HWND hWnd, bool elementsToo = false);
-    ReadElement self;
-    std::vector<ReadElement> elements;
-    std::string error;
-};
-
+// hWnd's client object, then, when asked for, its simple elements as
+// AccessibleChildren lists them; empty when the window gives no object.
+std::vector<ReadElement> ReadWindow(HWND hWnd, bool elementsToo = false);
 // The switch panel's own window in the dialog.
 HWND PanelWindow(HWND dialog);
 
-// Expects the switch panel of dialog, painted at dpi, read as a screen
-// reader reads it: a grouping "Limit switches" whose six elements lie at the
-// boxes' places, named apart, each saying what `says` gives in the boxes'
-// order (S set, C clear, N not read) by its value and its state. Returns
-// what the elements say.
+// Expects dialog's switch panel, painted at dpi, read as a grouping "Limit
+// switches" whose six elements lie at the boxes' places, named apart, each
+// saying by its value and state what `says` gives in the boxes' order (S
+// set, C clear, N not read). Returns the elements' values.
 std::vector<std::wstring> ExpectPanelSays(HWND dialog, int dpi, const char* says);

@@ -152,6 +152,7 @@ BOOL TestDialog::PreTranslateMessage(MSG* pMsg) {
 }
 
 void ToolTest::SetUp() {
+    ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // as a screen reader's thread does
     ASSERT_TRUE(PrepareBench(kPort, serial_, devices_, sim_));
     g_periodsHeld = 0;
     g_procAddress = std::make_unique<ImportPatch>("KERNEL32.dll", "GetProcAddress", reinterpret_cast<void*>(&CountingProcAddress));
@@ -193,6 +194,7 @@ void ToolTest::SetUp() {
 void ToolTest::TearDown() {
     if (ui_.joinable())
         CloseWindow();
+    ::CoUninitialize();
     delete dlg_;
     dlg_ = nullptr;
     EXPECT_EQ(0, TimerPeriodsHeld()) << "timer resolution kept after the window closed";
