@@ -77,7 +77,8 @@ const Row kRows[] = {
      [](ScreenReaderTest& t) { t.ExpectFollows("10110100"); }, "SSSCSC", "010000"},
     {"OnlyFlags7And8Change", [](ScreenReaderTest& t) { t.Connect("10100100"); },
      [](ScreenReaderTest& t) { t.ExpectFollows("10100111"); }, "SCSCSC", "000000"},
-    {"SwapZ", [](ScreenReaderTest& t) { t.Connect("00001000"); }, [](ScreenReaderTest& t) { t.Swap(); }, "CCCCSC",
+    {"SwapZ", [](ScreenReaderTest& t) { t.Connect("00001000"); },
+     [](ScreenReaderTest& t) { t.Swap(); EXPECT_TRUE(t.PanelBecomes({true, "00001000", true}, 2000)); }, "CCCCSC",
      "000011"},
     {"ConnectionLost", [](ScreenReaderTest& t) { t.Connect("10100100"); },
      [](ScreenReaderTest& t) {
