@@ -107,24 +107,19 @@ protected:
             ::CloseHandle(process_.hThread);
             ::CloseHandle(process_.hProcess);
         }
-        if (!copy_.empty())
-            ::DeleteFileW(copy_.c_str());
-        if (!plantedIn_.empty()) {
+        if (!folder_.empty()) {
             ::RegDeleteTreeW(HKEY_CURRENT_USER, kOverrides);
             std::error_code ignored;
-            fs::remove_all(plantedIn_, ignored);
+            fs::remove_all(folder_, ignored);
         }
         ::CoUninitialize();
     }
 
     // The tool, built beside the test programs: ...\tests\win\ -> ...\bin\.
-    static std::wstring ToolPath() {
+    static fs::path Built(const char* file) {
         wchar_t path[MAX_PATH] = {};
         ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-        std::wstring dir(path);
-        for (int up = 0; up < 3; ++up)
-            dir.erase(dir.find_last_of(L"\\/"));
-        return dir + L"\\bin\\KAVRO_Display_Limit_Switches.exe";
+        return fs::path(path).parent_path() / ".." / ".." / file;
     }
 
     // Wine's own load order for the program: a DLL beside it before the
@@ -133,33 +128,24 @@ protected:
     static constexpr const wchar_t* kOverrides =
         L"Software\\Wine\\AppDefaults\\KAVRO_Display_Limit_Switches.exe\\DllOverrides";
 
-    // The program in a folder of its own beside the planted DLLs: test
-    // programs there would load them too.
-    std::wstring Plant(const std::wstring& exe) {
-        plantedIn_ = fs::temp_directory_path() / ("kavro-planted-" + std::to_string(::GetCurrentProcessId()));
-        fs::create_directories(plantedIn_);
-        const fs::path planted = fs::path(exe).parent_path() / ".." / "tests" / "win" / "planted.dll";
-        for (const std::string& name : PlantNames(exe)) {
-            fs::copy_file(planted, plantedIn_ / (name + ".dll"));
-            const std::wstring value = std::wstring(name.begin(), name.end());
-            EXPECT_EQ(0, ::RegSetKeyValueW(HKEY_CURRENT_USER, kOverrides, value.c_str(), REG_SZ, L"native,builtin",
-                                           sizeof(L"native,builtin")));
+    // A copy of the tool under this name in a folder of its own, with the
+    // planted DLLs if asked for (test programs beside them would load them).
+    std::wstring CopyOfTool(const wchar_t* name, bool planted) {
+        const fs::path tool = Built("bin/KAVRO_Display_Limit_Switches.exe");
+        folder_ = fs::temp_directory_path() / ("kavro-program-" + std::to_string(::GetCurrentProcessId()));
+        fs::create_directories(folder_);
+        for (const std::string& dll : planted ? PlantNames(tool.wstring()) : std::set<std::string>()) {
+            fs::copy_file(Built("tests/win/planted.dll"), folder_ / (dll + ".dll"));
+            EXPECT_EQ(0, ::RegSetKeyValueW(HKEY_CURRENT_USER, kOverrides, std::wstring(dll.begin(), dll.end()).c_str(),
+                                           REG_SZ, L"native,builtin", sizeof(L"native,builtin")));
         }
-        fs::copy_file(exe, plantedIn_ / "KAVRO_Display_Limit_Switches.exe");
-        return (plantedIn_ / "KAVRO_Display_Limit_Switches.exe").wstring();
+        fs::copy_file(tool, folder_ / name);
+        return (folder_ / name).wstring();
     }
 
     void Start(const ProgramRow& row) {
-        std::wstring exe = ToolPath();
-        if (row.planted)
-            exe = Plant(exe);
-        if (row.copyAs) {
-            wchar_t temp[MAX_PATH] = {};
-            ::GetTempPathW(MAX_PATH, temp);
-            copy_ = std::wstring(temp) + row.copyAs;
-            ASSERT_TRUE(::CopyFileW(exe.c_str(), copy_.c_str(), FALSE)) << "copy failed: " << ::GetLastError();
-            exe = copy_;
-        }
+        const std::wstring exe = row.copyAs ? CopyOfTool(row.copyAs, row.planted)
+                                            : Built("bin/KAVRO_Display_Limit_Switches.exe").wstring();
         // The program has read the scale once its window is up.
         const DisplayScale scale(static_cast<DWORD>(row.dpi));
         ASSERT_TRUE(scale.set);
@@ -193,8 +179,7 @@ protected:
     TestSim sim_;
     PROCESS_INFORMATION process_ = {};
     HWND main_ = nullptr;
-    std::wstring copy_;
-    fs::path plantedIn_;  // the folder of the planted DLLs
+    fs::path folder_;  // of a copy of the tool
 };
 
 // Every control inside the window and off the panel; the check box placed
@@ -389,7 +374,7 @@ TEST_P(ProgramTest, RunsAtItsScaleAndEndsWhileConnected) {
     }
     ExpectExit();
     if (row.planted) {
-        for (const fs::directory_entry& file : fs::directory_iterator(plantedIn_))
+        for (const fs::directory_entry& file : fs::directory_iterator(folder_))
             EXPECT_NE(".loaded", file.path().extension()) << file.path().filename() << ": a DLL beside it was loaded";
     }
 }
@@ -401,8 +386,9 @@ INSTANTIATE_TEST_SUITE_P(Rows, ProgramTest,
                                            ProgramRow{"At200PercentClosed", 192, nullptr, ProgramRow::CloseCommand},
                                            ProgramRow{"RenamedCopyTellsItsName", 96, L"Limit.Check.exe",
                                                       ProgramRow::ControllerGone},
-                                           ProgramRow{"PlantedDllsBesideItAreNeverLoaded", 96, nullptr,
-                                                      ProgramRow::CloseCommand, true}),
+                                           ProgramRow{"PlantedDllsBesideItAreNeverLoaded", 96,
+                                                      L"KAVRO_Display_Limit_Switches.exe", ProgramRow::CloseCommand,
+                                                      true}),
                          [](const ::testing::TestParamInfo<ProgramRow>& info) { return std::string(info.param.name); });
 
 }  // namespace
