@@ -11,7 +11,7 @@ namespace {
 
 const char kUsage[] = "usage: kavro-test-sim serve --port-file FILE --links DIR [--dosdevices DIR]\n"
                       "  kavro-sim serve (kavro-sim --help) with the commands only tests send besides its own\n"
-                      "  (tests/win/test_sim.h): silent | answer | preload HEX | hangup | block N\n";
+                      "  (tests/win/test_sim.h): silent | answer | hangup | block N\n";
 
 class TestServer : public kavro_sim::ControlServer {
 public:
@@ -25,7 +25,7 @@ private:
             const std::optional<int> port = kavro_sim::ParsePortNumber(command.argument);
             return port && PointLinks(c, *port, "/", error) ? "ok" : "err " + (port ? error : "block N, N 1..255");
         }
-        if (verb != "silent" && verb != "answer" && verb != "preload" && verb != "hangup")
+        if (verb != "silent" && verb != "answer" && verb != "hangup")
             return ControlServer::Execute(c, command);
         if (!c.controller)
             return std::string("err attach a port first");
@@ -33,12 +33,8 @@ private:
             c.controller->Logic().Silence();
         else if (verb == "answer")
             c.controller->Logic().Resume();
-        else if (verb == "hangup")
-            return Hangup(c);
-        else if (const std::optional<std::string> bytes = kavro_sim::FromHex(command.argument))
-            c.controller->Port().Write(*bytes);  // preload: queued even while the port is closed
         else
-            return "err bad hex: " + command.argument;
+            return Hangup(c);
         return std::string("ok");
     }
 

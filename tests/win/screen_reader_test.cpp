@@ -70,7 +70,7 @@ public:
 };
 
 const Row kRows[] = {
-    {"NotConnected", {}, {}, "NNNNNN", "000000"},
+    // Not connected and connected, at every scale: the program rows.
     // Boxes in order: X/Y up (flag 3), down (4), left (1), right (2), Z up (6), Z down (5, E0).
     {"Connected", {}, [](ScreenReaderTest& t) { t.Connect("10100100"); }, "SCSCSC", "111111"},
     {"AChange", [](ScreenReaderTest& t) { t.Connect("10100100"); },

@@ -1,10 +1,9 @@
 // The simulated controller as only the tests steer it (tests/sim/): silence,
-// a pulled cable, a port no one can open, bytes left from before.
+// a pulled cable, a port no one can open.
 #pragma once
 
 #include <string>
 
-#include "sim/hex.h"
 #include "sim/win/sim_client.h"
 
 class TestSim : public SimController {
@@ -12,9 +11,6 @@ public:
     // No answers from now on, not even those already scheduled; answers again.
     bool Silent() { return Ok("silent"); }
     bool Answer() { return Ok("answer"); }
-    // Leaves bytes in the port's input queue even while the tool has it
-    // closed, as an earlier session would: the tool finds them at its open.
-    bool Preload(const std::string& bytes) { return Ok("preload " + kavro_sim::ToHex(bytes)); }
     // Closes the controller's side of the line, as if the cable was pulled.
     bool Hangup() { return Ok("hangup"); }
     // Makes COM<port> a port that cannot be opened (access denied): Wine

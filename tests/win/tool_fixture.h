@@ -127,9 +127,9 @@ public:
     // The box comes minMs to maxMs after the tick count `since` (0: now), says
     // what it should, captioned with the program's name; it is left up.
     MessageBoxSeen ExpectBox(const ExpectedBox& box, int minMs, int maxMs, ULONGLONG since = 0);
-    // Idle: "Connect", the serial number as given, flags clear, no worker,
-    // port closed, timer given back, panel grey.
-    void ExpectIdle(const std::wstring& serial = L"");
+    // Idle: "Connect", no serial number, flags clear, no worker, port
+    // closed, timer given back, panel grey.
+    void ExpectIdle();
     // The process holds no more kernel handles or GDI objects than at the
     // start; checked with no box up, which holds GDI objects of its own.
     void ExpectNothingLeaked();
