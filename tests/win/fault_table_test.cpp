@@ -220,7 +220,7 @@ const Row kRows[] = {
     // Well within the 2 s wait, on a loaded machine too.
     {"LateAnswersWithinTheWaitAreAccepted",
      [](FaultTest& t) { t.Connect(), t.sim_.SetDelay(1800), t.ExpectFollows("01000000"), t.sim_.SetDelay(0); }, kFollows},
-    {"LineNoiseOfHighBytesShowsNothing",
+    {"AnswersThatAreNoSwitchesShowNothing",
      [](FaultTest& t) {
          // A port at the wrong speed: nine bytes, none of them a '1'.
          t.sim_.SetSwitches("\xf0\x80\xfe\x8c\xf8\x80\x80\xfe\xe0"), t.Click();
@@ -229,21 +229,15 @@ const Row kRows[] = {
              t.Polls(5);
              EXPECT_TRUE(t.PanelBecomes({false, ""}, 0)) << "grey while nothing was read";
          }
-         EXPECT_EQ(L"Disconnect", t.Text(IDC_CONNECT));
          EXPECT_EQ(t.SerialShown(), t.Text(IDC_SERIAL_NUMBER));
-     },
-     kFollows},
-    {"ErrorTextAfterReadableAnswersShowsNothing",
-     [](FaultTest& t) {
-         t.Connect("10100000");
+         // Then readable answers, then an error text: grey about 2 s after the last readable one.
+         t.ExpectFollows("10100000");
          const ULONGLONG start = ::GetTickCount64();
          ASSERT_TRUE(t.sim_.SetSwitches("error: unknown command"));
-         // Grey about 2 s after the last answer that could be read.
          ASSERT_TRUE(t.PanelBecomes({false, ""}, 2800)) << "the error read as switches, or the last state kept";
          EXPECT_GE(MsSince(start), 1900) << "grey before the reply wait was out";
          t.Polls(5);
-         EXPECT_TRUE(t.PanelBecomes({false, ""}, 0)) << "for as long as it lasts";
-         EXPECT_EQ(1, t.Connected());
+         EXPECT_TRUE(t.PanelBecomes({false, ""}, 0) && t.Connected() == 1) << "for as long as it lasts";
      },
      kFollows},
     {"FirstAnswerLateShowsNothingMeanwhile",

@@ -5,7 +5,6 @@
 #include <set>
 
 #include "display/panel_model.h"
-#include "sim/win/window_reach.h"
 
 ReadElement ReadOf(IAccessible* object, LONG child) {
     VARIANT id, v;
@@ -50,14 +49,6 @@ std::vector<ReadElement> ReadWindow(HWND hWnd, bool elementsToo) {
     }
     object->Release();
     return read;
-}
-
-HWND PanelWindow(HWND dialog) {
-    for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-        if (WindowClass(child) == L"AfxWnd")
-            return child;
-    }
-    return nullptr;
 }
 
 std::vector<std::wstring> ExpectPanelSays(HWND dialog, int dpi, const char* says) {

@@ -20,8 +20,8 @@ ReadElement ReadOf(IAccessible* object, LONG child);
 // hWnd's client object, then, when asked for, its simple elements as
 // AccessibleChildren lists them; empty when the window gives no object.
 std::vector<ReadElement> ReadWindow(HWND hWnd, bool elementsToo = false);
-// The switch panel's own window in the dialog.
-HWND PanelWindow(HWND dialog);
+// The switch panel's own window in the dialog: the one of the framework's class.
+inline HWND PanelWindow(HWND dialog) { return ::FindWindowExW(dialog, nullptr, L"AfxWnd", nullptr); }
 
 // Expects dialog's switch panel, painted at dpi, read as a grouping "Limit
 // switches" whose six elements lie at the boxes' places, named apart, each
