@@ -78,12 +78,14 @@ exec 8>"$demo/sim-commands"
 pids+=($!)
 
 driver() { "$WINE" "$bin/kavro-window-driver.exe" "$@"; }
-# shot NAME [rect command]: saves the window (caption and frame included).
+# shot NAME [rect command]: saves the window (caption and frame included),
+# and says what a screen reader reads of the panel then.
 shot() {
     sleep 0.7
     read -r x y w h < <(driver "${2:-rect}" | tr -d '\r')
     import -window root -crop "${w}x${h}+${x}+${y}" +repage "$shots/$1.png"
     echo "  $shots/$1.png"
+    [ -n "${2:-}" ] || echo "    a screen reader reads: $(driver read-aloud | tr -d '\r')"
 }
 
 driver wait

@@ -8,6 +8,9 @@
 //   kavro-window-driver about-ok      press the About box's OK
 //   kavro-window-driver port-tip      hold the pointer over the port list until its
 //                                     tool tip shows; print the rectangle of both
+//   kavro-window-driver read-aloud    print what a screen reader reads of the
+//                                     switch panel: its name, and each box's
+//                                     name and value
 //   kavro-window-driver close         close the window (the close command)
 #include <windows.h>
 
@@ -15,6 +18,7 @@
 #include <cwchar>
 #include <string>
 
+#include "sim/win/screen_reader.h"
 #include "sim/win/window_reach.h"
 
 namespace {
@@ -46,7 +50,7 @@ int PrintRect(HWND hWnd, const RECT* also = nullptr) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 2) {
-        std::fprintf(stderr, "usage: kavro-window-driver wait|rect|connect|about|about-ok|port-tip|close\n");
+        std::fprintf(stderr, "usage: kavro-window-driver wait|rect|connect|about|about-ok|port-tip|read-aloud|close\n");
         return 2;
     }
     const HWND tool = WaitDialog(L"KAVRO Limit Switches", 20000);
@@ -85,6 +89,16 @@ int wmain(int argc, wchar_t** argv) {
         RECT shown;
         ::GetWindowRect(tip, &shown);
         return PrintRect(tool, &shown);
+    }
+    if (command == L"read-aloud") {
+        ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // as a screen reader's thread
+        const std::vector<ReadElement> read = ReadWindow(PanelWindow(tool), true);
+        for (size_t i = 0; i < read.size(); ++i)
+            std::printf(i == 0 ? "%ls:" : " %ls %ls%s", read[i].name.c_str(), read[i].value.c_str(),
+                        i + 1 < read.size() ? "," : "");
+        std::printf("\n");
+        ::CoUninitialize();
+        return read.size() == 7 ? 0 : 1;
     }
     if (command == L"close") {
         ::PostMessageW(tool, WM_SYSCOMMAND, SC_CLOSE, 0);

@@ -14,7 +14,6 @@
 
 #include "app/resource.h"
 #include "display/panel_model.h"
-#include "tests/win/screen_reader.h"
 #include "tests/win/tool_fixture.h"
 
 namespace {

@@ -7,10 +7,12 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "app/resource.h"
 #include "bench/process_usage.h"
+#include "display/panel_model.h"
 #include "serial/com_link.h"
 #include "sim/hex.h"
 #include "tests/win/import_patch.h"
@@ -464,4 +466,31 @@ void ToolTest::ExpectNothingLeaked() {
     return ::testing::AssertionFailure() << "panel for " << (expected.connected ? "\"" + expected.switches + "\"" : "not connected")
                                          << (expected.swapped ? ", swapped" : "") << ":\n"
                                          << diff;
+}
+
+std::vector<std::wstring> ExpectPanelSays(HWND dialog, int dpi, const char* says) {
+    const std::vector<ReadElement> read = ReadWindow(PanelWindow(dialog), true);
+    const std::vector<PanelBox> boxes = PanelBoxes(PanelSnapshot{}, dpi);
+    std::vector<std::wstring> said;
+    std::set<std::wstring> names;
+    if (read.size() != boxes.size() + 1) {
+        ADD_FAILURE() << "the panel reads as " << read.size() << " objects and elements";
+        return said;
+    }
+    EXPECT_EQ(L"Limit switches", read[0].name);
+    EXPECT_EQ(ROLE_SYSTEM_GROUPING, read[0].role);
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        const ReadElement& e = read[i + 1];
+        RECT box = {boxes[i].rect.left, boxes[i].rect.top, boxes[i].rect.right, boxes[i].rect.bottom};
+        ::MapWindowPoints(dialog, nullptr, reinterpret_cast<POINT*>(&box), 2);
+        EXPECT_TRUE(::EqualRect(&box, &e.at)) << "element " << i + 1 << " is not at its box";
+        names.insert(e.name);
+        const char letter = e.value == L"set" ? 'S' : e.value == L"clear" ? 'C' : e.value == L"not read" ? 'N' : '?';
+        EXPECT_EQ(says[i], letter) << "element " << i + 1;
+        EXPECT_EQ(letter == 'S', (e.state & STATE_SYSTEM_CHECKED) != 0) << "element " << i + 1;
+        EXPECT_EQ(letter == 'N', (e.state & STATE_SYSTEM_UNAVAILABLE) != 0) << "element " << i + 1;
+        said.push_back(e.value);
+    }
+    EXPECT_EQ(boxes.size(), names.size()) << "elements named alike";
+    return said;
 }

@@ -19,6 +19,7 @@
 #include "app/main_dialog.h"
 #include "bench/screen.h"
 #include "sim/win/port_devices.h"
+#include "sim/win/screen_reader.h"
 #include "tests/win/test_ports.h"
 #include "tests/win/test_sim.h"
 #include "sim/win/window_reach.h"
@@ -164,3 +165,9 @@ int GdiObjectRoom();
 
 // Milliseconds since the tick count `start`.
 inline long long MsSince(ULONGLONG start) { return static_cast<long long>(::GetTickCount64() - start); }
+
+// Expects dialog's switch panel, painted at dpi, read as a grouping "Limit
+// switches" whose six elements lie at the boxes' places, named apart, each
+// saying by its value and state what `says` gives in the boxes' order (S
+// set, C clear, N not read). Returns the elements' values.
+std::vector<std::wstring> ExpectPanelSays(HWND dialog, int dpi, const char* says);

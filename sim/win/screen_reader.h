@@ -1,5 +1,8 @@
-// A window read as a screen reader reads it through Microsoft Active
-// Accessibility: the object of its client area, and that object's elements.
+// A window of the tool read as a screen reader reads it through Microsoft
+// Active Accessibility, from any process of the prefix: the object of its
+// client area and that object's elements. For the demo, which says what a
+// screen reader reads of the panel, and the tests. The calling thread runs
+// COM, as a screen reader's does.
 #pragma once
 
 #include <windows.h>
@@ -22,9 +25,3 @@ ReadElement ReadOf(IAccessible* object, LONG child);
 std::vector<ReadElement> ReadWindow(HWND hWnd, bool elementsToo = false);
 // The switch panel's own window in the dialog: the one of the framework's class.
 inline HWND PanelWindow(HWND dialog) { return ::FindWindowExW(dialog, nullptr, L"AfxWnd", nullptr); }
-
-// Expects dialog's switch panel, painted at dpi, read as a grouping "Limit
-// switches" whose six elements lie at the boxes' places, named apart, each
-// saying by its value and state what `says` gives in the boxes' order (S
-// set, C clear, N not read). Returns the elements' values.
-std::vector<std::wstring> ExpectPanelSays(HWND dialog, int dpi, const char* says);
