@@ -4,7 +4,7 @@
 # memory the process holds before and after, printed:
 #   tests/long/endurance.sh [cycles [repaints]]
 #       500 connects and disconnects and 10,000 panel repaints (the test
-#       pass runs 50 and 1,000);
+#       pass runs 16 and 1,000);
 #   tests/long/endurance.sh --soak [minutes]
 #       connected for 10 minutes while the switches change several times a
 #       second, the panel read back from the screen after every change.
