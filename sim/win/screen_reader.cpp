@@ -38,7 +38,9 @@ std::vector<ReadElement> ReadWindow(HWND hWnd, bool elementsToo) {
         obtained = 0;
     for (LONG i = 0; i < obtained; ++i) {
         // The panel's elements are simple ones, numbered; an object would not be.
-        read.push_back(children[i].vt == VT_I4 ? ReadOf(object, children[i].lVal) : ReadElement{L"(an object)"});
+        ReadElement element;
+        element.name = L"(an object)";
+        read.push_back(children[i].vt == VT_I4 ? ReadOf(object, children[i].lVal) : element);
         ::VariantClear(&children[i]);
     }
     object->Release();

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <regex>
+#include <cctype>
 #include <set>
 #include <string>
 #include <vector>
@@ -61,12 +61,14 @@ std::set<std::string> PlantNames(const std::wstring& exe) {
     std::string utf16;  // each character of UTF-16 text as one byte
     for (size_t i = 0; i + 1 < bytes.size(); i += 2)
         utf16 += bytes[i + 1] == 0 ? bytes[i] : '\0';
-    const std::regex dll("([a-z0-9_-]+)\\.dll(?![a-z0-9_])", std::regex::icase);
-    for (const std::string& text : {bytes, utf16}) {
-        for (std::sregex_iterator m(text.begin(), text.end(), dll), end; m != end; ++m) {
-            std::string name = (*m)[1];
-            std::transform(name.begin(), name.end(), name.begin(), ::tolower);
-            if (!kKnownDlls.count(name))
+    const auto inName = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-'; };
+    for (std::string text : {bytes, utf16}) {
+        std::transform(text.begin(), text.end(), text.begin(), ::tolower);
+        for (size_t dot = text.find(".dll"), start; dot != std::string::npos; dot = text.find(".dll", dot + 1)) {
+            for (start = dot; start > 0 && inName(text[start - 1]);)
+                --start;
+            const std::string name = text.substr(start, dot - start);
+            if (!name.empty() && (dot + 4 == text.size() || !inName(text[dot + 4])) && !kKnownDlls.count(name))
                 names.insert(name);
         }
     }
