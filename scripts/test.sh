@@ -18,6 +18,12 @@ release=--reproducible
 
 bash "$root/scripts/deps.sh"
 
+# The tests' Wine prefix is made while the trees build: making it waits on
+# Wine far more than on the processor.
+mkdir -p "$build"
+( . "$root/scripts/wine-bench.sh" && bench_prepare "$build/win/wine" unmanaged ) >"$build/prefix.log" 2>&1 &
+prefix=$!
+
 echo "== host build"
 build_host
 echo "== host tests"
@@ -25,6 +31,7 @@ echo "== host tests"
 
 echo "== Windows build"
 build_win
+wait "$prefix" || { cat "$build/prefix.log"; echo "test.sh: the Wine prefix could not be made" >&2; exit 1; }
 echo "== Windows tests (Wine, Xvfb)"
 # One at a time: the tests share the prefix, its COM numbers and the display.
 (cd "$build/win" && xvfb-run -a -s "-screen 0 1024x768x24" ctest --output-on-failure)
