@@ -24,13 +24,15 @@ mkdir -p "$build"
 ( . "$root/scripts/wine-bench.sh" && bench_prepare "$build/win/wine" unmanaged ) >"$build/prefix.log" 2>&1 &
 prefix=$!
 
-echo "== host build"
-build_host
+# The two trees build side by side: each has steps that keep one core only
+# (configuring, linking), which the other fills.
+echo "== host and Windows builds"
+build_host >"$build/host-build.log" 2>&1 &
+host=$!
+build_win
+wait "$host" || { cat "$build/host-build.log"; echo "test.sh: the host build failed" >&2; exit 1; }
 echo "== host tests"
 (cd "$build/host" && ctest --output-on-failure)
-
-echo "== Windows build"
-build_win
 wait "$prefix" || { cat "$build/prefix.log"; echo "test.sh: the Wine prefix could not be made" >&2; exit 1; }
 echo "== Windows tests (Wine, Xvfb)"
 # One at a time: the tests share the prefix, its COM numbers and the display.
