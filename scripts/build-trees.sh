@@ -5,7 +5,8 @@
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${KAVRO_BUILD_DIR:-$root/build}"
-jobs="$(nproc)"
+# One job more than cores: a compile waiting on the disk leaves its core to another.
+jobs="$(($(nproc) + 1))"
 
 _targets() {
     local t
