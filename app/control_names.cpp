@@ -26,12 +26,7 @@ void CControlNames::Name(HWND control, const wchar_t* name) {
 
 void CControlNames::Forget(HWND control, Named& named) {
     ::RemoveWindowSubclass(control, &CControlNames::OnControlMessage, kSubclassId);
-    // A screen reader may hold the element longer than the control lives.
-    if (named.accessible) {
-        named.accessible->Disconnect();
-        named.accessible->Release();
-        named.accessible = nullptr;
-    }
+    CAccessibility::Forget(named.accessible);
     named.owner = nullptr;
 }
 
@@ -39,22 +34,11 @@ LRESULT CALLBACK CControlNames::OnControlMessage(HWND hWnd, UINT message, WPARAM
                                                  DWORD_PTR data) {
     Named& named = *reinterpret_cast<Named*>(data);
     if (message == WM_GETOBJECT && AsksForClient(lParam) && named.owner) {
-        CAccessibility& accessibility = named.owner->m_accessibility;
-        if (!named.accessible) {
-            IAccessible* standard = accessibility.StandardObject(hWnd);
-            if (!standard)
-                return ::DefSubclassProc(hWnd, message, wParam, lParam);
-            // No exception may leave a window procedure: without memory the
-            // control is read as the system reads it.
-            try {
-                named.accessible = new CNamedAccessible(standard, hWnd, named.name);
-            } catch (...) {
-            }
-            standard->Release();  // the element holds it
-            if (!named.accessible)
-                return ::DefSubclassProc(hWnd, message, wParam, lParam);
-        }
-        return accessibility.Answer(named.accessible, wParam);
+        // Without oleacc or memory the control is read as the system reads it.
+        if (const LRESULT answer = named.owner->m_accessibility.Answer(
+                named.accessible, hWnd, wParam,
+                [&](IAccessible* standard) { return new CNamedAccessible(standard, hWnd, named.name); }))
+            return answer;
     }
     if (message == WM_NCDESTROY)
         Forget(hWnd, named);

@@ -29,7 +29,7 @@ private:
     struct Named {
         CControlNames* owner;
         std::wstring name;
-        CNamedAccessible* accessible;  // one reference, made at the first question
+        CAccessibleProxy* accessible;  // one reference, made at the first question
     };
     static LRESULT CALLBACK OnControlMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam,
                                              UINT_PTR id, DWORD_PTR data);

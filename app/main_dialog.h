@@ -116,6 +116,9 @@ protected:
     // Disconnect's steps, for a caller that has marked the disconnect as
     // under way (m_disconnecting).
     void EndConnection();
+    // Sets or clears the stop request: the flag the worker's waits look at,
+    // and the event that ends its pause.
+    void RequestStop(bool stop);
     // Waits for the worker to end while the window keeps painting and
     // handling sent and private messages, cancelling the worker's pending
     // I/O on the port whenever it has not ended for a while. With limitMs

@@ -72,8 +72,7 @@ void CKAVRODisplayLimitSwitchesDlg::OnConnectClicked() {
     m_serialEdit.SetWindowText(serialNumber);
     m_serialEdit.UpdateWindow();
 
-    m_stopPolling = 0;
-    m_stopEvent.ResetEvent();
+    RequestStop(false);
     // The worker's first cycle waits for m_portLock, so it cannot run (or
     // end) before this handler has taken ownership of the thread object.
     m_pPollThread = AfxBeginThread(PollThreadProc, this, THREAD_PRIORITY_NORMAL, 0, 0, nullptr);
@@ -104,14 +103,12 @@ void CKAVRODisplayLimitSwitchesDlg::Disconnect() {
 
 void CKAVRODisplayLimitSwitchesDlg::EndConnection() {
     if (m_pPollThread) {
-        m_stopPolling = 1;
-        m_stopEvent.SetEvent();
+        RequestStop(true);
         // No lock is held here: the worker needs m_portLock to finish its cycle.
         WaitForWorker();
         delete m_pPollThread;
         m_pPollThread = nullptr;
-        m_stopPolling = 0;
-        m_stopEvent.ResetEvent();
+        RequestStop(false);
     }
     {
         CSingleLock portLock(&m_portLock, true);
@@ -211,6 +208,14 @@ bool CKAVRODisplayLimitSwitchesDlg::WaitForWorker(DWORD limitMs) {
     }
 }
 
+void CKAVRODisplayLimitSwitchesDlg::RequestStop(bool stop) {
+    m_stopPolling = stop ? 1 : 0;
+    if (stop)
+        m_stopEvent.SetEvent();
+    else
+        m_stopEvent.ResetEvent();
+}
+
 void CKAVRODisplayLimitSwitchesDlg::CloseLink() {
     theComLink.Close();
     g_linkReady = 0;
@@ -247,8 +252,7 @@ void CKAVRODisplayLimitSwitchesDlg::OnEndSession(BOOL bEnding) {
         return;
     m_disconnecting = true;
     if (m_pPollThread) {
-        m_stopPolling = 1;
-        m_stopEvent.SetEvent();
+        RequestStop(true);
         theComLink.CancelPendingIo();
         if (!WaitForWorker(kEndSessionWaitMs)) {
             m_disconnecting = false;

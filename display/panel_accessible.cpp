@@ -4,7 +4,7 @@
 
 namespace {
 
-constexpr int kSelf = -1, kNone = -2;
+constexpr int kSelf = -1;
 
 HRESULT Long(LONG value, VARIANT* out) {
     if (!out)
@@ -31,13 +31,14 @@ HRESULT CPanelAccessible::QueryInterface(REFIID riid, void** ppv) {
     return CAccessibleProxy::QueryInterface(riid, ppv);
 }
 
-int CPanelAccessible::BoxOf(const VARIANT& varChild) const {
+HRESULT CPanelAccessible::BoxOf(const VARIANT& varChild, int* box) const {
+    if (!m_panel)
+        return RPC_E_DISCONNECTED;
     const LONG child = ChildOf(varChild);
-    if (child == CHILDID_SELF)
-        return kSelf;
-    if (!m_panel || child < 1 || child > static_cast<LONG>(m_panel->Boxes().size()))
-        return kNone;
-    return static_cast<int>(child - 1);
+    if (child != CHILDID_SELF && (child < 1 || child > static_cast<LONG>(m_panel->Boxes().size())))
+        return E_INVALIDARG;
+    *box = child == CHILDID_SELF ? kSelf : static_cast<int>(child - 1);
+    return S_OK;
 }
 
 HRESULT CPanelAccessible::get_accChildCount(LONG* pcountChildren) {
@@ -54,24 +55,22 @@ HRESULT CPanelAccessible::get_accChild(VARIANT varChild, IDispatch** ppdispChild
         return E_POINTER;
     *ppdispChild = nullptr;
     // The boxes are simple elements: asked for by their number, not objects.
-    return BoxOf(varChild) >= 0 ? S_FALSE : E_INVALIDARG;
+    int box = kSelf;
+    const HRESULT asked = BoxOf(varChild, &box);
+    return asked != S_OK ? asked : box >= 0 ? S_FALSE : E_INVALIDARG;
 }
 
 HRESULT CPanelAccessible::get_accName(VARIANT varChild, BSTR* pszName) {
-    const int box = BoxOf(varChild);
-    if (!m_panel)
-        return RPC_E_DISCONNECTED;
-    if (box == kNone)
-        return E_INVALIDARG;
+    int box = kSelf;
+    if (const HRESULT asked = BoxOf(varChild, &box); asked != S_OK)
+        return asked;
     return Text(box == kSelf ? L"Limit switches" : m_panel->Boxes()[box].name, pszName);
 }
 
 HRESULT CPanelAccessible::get_accValue(VARIANT varChild, BSTR* pszValue) {
-    const int box = BoxOf(varChild);
-    if (!m_panel)
-        return RPC_E_DISCONNECTED;
-    if (box == kNone)
-        return E_INVALIDARG;
+    int box = kSelf;
+    if (const HRESULT asked = BoxOf(varChild, &box); asked != S_OK)
+        return asked;
     if (box == kSelf) {
         if (pszValue)
             *pszValue = nullptr;
@@ -81,22 +80,18 @@ HRESULT CPanelAccessible::get_accValue(VARIANT varChild, BSTR* pszValue) {
 }
 
 HRESULT CPanelAccessible::get_accRole(VARIANT varChild, VARIANT* pvarRole) {
-    const int box = BoxOf(varChild);
-    if (!m_panel)
-        return RPC_E_DISCONNECTED;
-    if (box == kNone)
-        return E_INVALIDARG;
+    int box = kSelf;
+    if (const HRESULT asked = BoxOf(varChild, &box); asked != S_OK)
+        return asked;
     return Long(box == kSelf ? ROLE_SYSTEM_GROUPING : ROLE_SYSTEM_CHECKBUTTON, pvarRole);
 }
 
 HRESULT CPanelAccessible::get_accState(VARIANT varChild, VARIANT* pvarState) {
-    const int box = BoxOf(varChild);
-    if (box == kSelf)
+    if (ChildOf(varChild) == CHILDID_SELF)
         return CAccessibleProxy::get_accState(varChild, pvarState);
-    if (!m_panel)
-        return RPC_E_DISCONNECTED;
-    if (box == kNone)
-        return E_INVALIDARG;
+    int box = kSelf;
+    if (const HRESULT asked = BoxOf(varChild, &box); asked != S_OK)
+        return asked;
     LONG state = STATE_SYSTEM_READONLY;
     switch (m_panel->Boxes()[box].shows) {
     case BoxShows::Set:
@@ -112,13 +107,11 @@ HRESULT CPanelAccessible::get_accState(VARIANT varChild, VARIANT* pvarState) {
 }
 
 HRESULT CPanelAccessible::accLocation(LONG* pxLeft, LONG* pyTop, LONG* pcxWidth, LONG* pcyHeight, VARIANT varChild) {
-    const int box = BoxOf(varChild);
-    if (box == kSelf)
+    if (ChildOf(varChild) == CHILDID_SELF)
         return CAccessibleProxy::accLocation(pxLeft, pyTop, pcxWidth, pcyHeight, varChild);
-    if (!m_panel)
-        return RPC_E_DISCONNECTED;
-    if (box == kNone)
-        return E_INVALIDARG;
+    int box = kSelf;
+    if (const HRESULT asked = BoxOf(varChild, &box); asked != S_OK)
+        return asked;
     if (!pxLeft || !pyTop || !pcxWidth || !pcyHeight)
         return E_POINTER;
     const RECT r = m_panel->OnScreen(m_panel->Boxes()[box].rect);
@@ -127,11 +120,9 @@ HRESULT CPanelAccessible::accLocation(LONG* pxLeft, LONG* pyTop, LONG* pcxWidth,
 }
 
 HRESULT CPanelAccessible::accNavigate(LONG navDir, VARIANT varStart, VARIANT* pvarEnd) {
-    const int box = BoxOf(varStart);
-    if (!m_panel)
-        return RPC_E_DISCONNECTED;
-    if (box == kNone)
-        return E_INVALIDARG;
+    int box = kSelf;
+    if (const HRESULT asked = BoxOf(varStart, &box); asked != S_OK)
+        return asked;
     const LONG count = static_cast<LONG>(m_panel->Boxes().size());
     LONG to = 0;
     if (box == kSelf) {

@@ -35,9 +35,9 @@ public:
     HRESULT STDMETHODCALLTYPE accHitTest(LONG xLeft, LONG yTop, VARIANT* pvarChild) override;
 
 private:
-    // The box a question names (0-based); -1 for the panel itself, -2 for
-    // none (the question is then refused).
-    int BoxOf(const VARIANT& varChild) const;
+    // The box a question names in *box (0-based; -1: the panel itself);
+    // S_OK, or the answer to a question about no box or to a panel gone.
+    HRESULT BoxOf(const VARIANT& varChild, int* box) const;
 
     const CSwitchPanel* m_panel;
 };

@@ -118,23 +118,11 @@ void CSwitchPanel::OnTimer(UINT_PTR nIDEvent) {
 LRESULT CSwitchPanel::OnGetObject(WPARAM wParam, LPARAM lParam) {
     if (!AsksForClient(lParam))
         return Default();
-    if (!m_accessible) {
-        IAccessible* standard = m_accessibility.StandardObject(m_hWnd);
-        m_accessible = new CPanelAccessible(standard, this);
-        if (standard)
-            standard->Release();  // the element holds it
-    }
-    return m_accessibility.Answer(m_accessible, wParam);
+    return m_accessibility.Answer(m_accessible, m_hWnd, wParam,
+                                  [this](IAccessible* standard) { return new CPanelAccessible(standard, this); });
 }
 
-void CSwitchPanel::OnDestroy() {
-    // A screen reader may hold the element longer than the window lives.
-    if (m_accessible) {
-        m_accessible->Disconnect();
-        m_accessible->Release();
-        m_accessible = nullptr;
-    }
-}
+void CSwitchPanel::OnDestroy() { CAccessibility::Forget(m_accessible); }
 
 void CSwitchPanel::DrawSwitchBox(CDC* pDC, const PanelPrimitive& step) {
     RECT box = ToRect(step.rect);

@@ -17,8 +17,6 @@
 #include "framework/afx.h"
 #include "framework/afx_accessible.h"
 
-class CPanelAccessible;
-
 class CSwitchPanel : public CWnd {
 public:
     // state: the switch flags, their reading and their lock; they must
@@ -66,5 +64,5 @@ private:
     int m_invertZ = 0;
     std::vector<PanelBox> m_boxes;
     CAccessibility m_accessibility;
-    CPanelAccessible* m_accessible = nullptr;  // one reference, while the window lives
+    CAccessibleProxy* m_accessible = nullptr;  // one reference, while the window lives
 };

@@ -3,16 +3,15 @@
 #include "display/display_scale.h"
 #include "framework/afx_gdi.h"
 
+#include "framework/afx_system_library.h"
+
 namespace {
 
 // Looked up at run time: user32 has these only from Windows 10 version 1607,
 // and the program must start on older systems too.
 template <typename Function>
 Function User32Function(const char* name) {
-    const HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
-    const FARPROC proc = user32 ? ::GetProcAddress(user32, name) : nullptr;
-    // Through void (*)(): FARPROC's own signature differs from the real one.
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(proc));
+    return AfxGetProcAddress<Function>(::GetModuleHandleW(L"user32.dll"), name);
 }
 
 }  // namespace

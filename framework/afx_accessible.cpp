@@ -37,6 +37,14 @@ LRESULT CAccessibility::Answer(IAccessible* object, WPARAM wParam) {
     return answer > 0 ? answer : 0;  // a failure code is no answer
 }
 
+void CAccessibility::Forget(CAccessibleProxy*& element) {
+    if (element) {
+        element->Disconnect();
+        element->Release();
+        element = nullptr;
+    }
+}
+
 CAccessibleProxy::CAccessibleProxy(IAccessible* standard) : m_standard(standard) {
     if (m_standard)
         m_standard->AddRef();

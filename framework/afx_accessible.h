@@ -13,6 +13,8 @@
 
 #include "framework/afx_system_library.h"
 
+class CAccessibleProxy;
+
 // oleacc, as one window's answers to WM_GETOBJECT need it, with COM on the
 // window's thread (a screen reader's objects are handed over by COM).
 class CAccessibility {
@@ -28,6 +30,15 @@ public:
     // The answer to WM_GETOBJECT (wParam as the message had it) that hands
     // the asker object; 0 (no answer) when oleacc cannot be had.
     LRESULT Answer(IAccessible* object, WPARAM wParam);
+    // The answer to WM_GETOBJECT for hWnd's client area with the element
+    // make(standard object) builds at the first question; *element keeps one
+    // reference until Forget. 0 (the system's own answer) when oleacc, the
+    // standard object or the memory for the element cannot be had.
+    template <typename Make>
+    LRESULT Answer(CAccessibleProxy*& element, HWND hWnd, WPARAM wParam, Make make);
+    // The window goes: a screen reader may hold its element longer, and from
+    // now on the element answers nothing.
+    static void Forget(CAccessibleProxy*& element);
 
 private:
     bool Load();
@@ -104,6 +115,22 @@ protected:
 private:
     LONG m_references = 1;
 };
+
+template <typename Make>
+LRESULT CAccessibility::Answer(CAccessibleProxy*& element, HWND hWnd, WPARAM wParam, Make make) {
+    if (!element) {
+        IAccessible* standard = StandardObject(hWnd);
+        if (!standard)
+            return 0;
+        // No exception may leave a window procedure.
+        try {
+            element = make(standard);
+        } catch (...) {
+        }
+        standard->Release();  // the element holds it
+    }
+    return element ? Answer(element, wParam) : 0;
+}
 
 // A control read by a name of its own rather than the one its standard
 // object would find (its text, or the nearest label before it), with its

@@ -3,11 +3,10 @@
 void AfxRestrictDllSearchToSystemFolder() {
     // Looked up: kernel32 of a Windows 7 without KB2533623 lacks it, and the
     // program must start there too.
-    using SetDirectories = BOOL(WINAPI*)(DWORD);
-    const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
-    const FARPROC proc = kernel32 ? ::GetProcAddress(kernel32, "SetDefaultDllDirectories") : nullptr;
-    if (proc)
-        reinterpret_cast<SetDirectories>(reinterpret_cast<void (*)()>(proc))(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    const auto set = AfxGetProcAddress<BOOL(WINAPI*)(DWORD)>(::GetModuleHandleW(L"kernel32.dll"),
+                                                               "SetDefaultDllDirectories");
+    if (set)
+        set(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
 CSystemLibrary::~CSystemLibrary() {

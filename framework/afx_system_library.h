@@ -17,6 +17,16 @@
 // Does nothing on a Windows 7 without the update that brought the call.
 void AfxRestrictDllSearchToSystemFolder();
 
+// The function `module` exports under name (null module or no such export:
+// null), as its own type: the run-time look-up of a call newer than the
+// oldest Windows the program starts on, or of a DLL loaded at run time.
+template <typename F>
+F AfxGetProcAddress(HMODULE module, const char* name) {
+    const FARPROC proc = module ? ::GetProcAddress(module, name) : nullptr;
+    // Through void (*)(): FARPROC's own signature differs from the real one.
+    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(proc));
+}
+
 // A system DLL loaded from the system folder, freed with the object.
 class CSystemLibrary {
 public:
@@ -32,9 +42,7 @@ public:
     // not loaded or has no such export.
     template <typename F>
     F Proc(const char* name) const {
-        const FARPROC proc = m_module ? ::GetProcAddress(m_module, name) : nullptr;
-        // Through void (*)(): FARPROC's own signature differs from the real one.
-        return reinterpret_cast<F>(reinterpret_cast<void (*)()>(proc));
+        return AfxGetProcAddress<F>(m_module, name);
     }
 
 private:
